@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Command-line cases, run against a built executable.
+#
+#   cli.sh EXECUTABLE [EMULATOR ...]
+#
+# With an emulator (a Windows build under Wine), each case is held to its
+# Windows expectation: CR LF line ends on standard error and argument 0 as the
+# Windows start-up delivers it, a full path. Cases named "native:" carry what
+# the Windows command line cannot (bytes above 127, line ends, operands past
+# its length limit) or need POSIX signals; they are skipped there. Cases named
+# "windows:" run only there.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+exe=$(realpath "$1")
+shift
+emulator=("$@")
+windows=0
+if [[ $exe == *.exe ]]; then windows=1; fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Files that an unwanted wildcard expansion would find.
+mkdir "$work/cwd" && touch "$work/cwd/one.txt" "$work/cwd/two.txt"
+cd "$work/cwd" || exit 1
+
+if ((windows)); then
+    argv0=$(winepath -w "$exe" 2>/dev/null)
+    eol=$'\r\n'
+else
+    argv0=$exe
+    eol=$'\n'
+fi
+usage="$argv0 <string> <replace> <replace with>$eol"
+
+passed=0 failed=0 skipped=0
+
+# run NAME STATUS STDOUT STDERR COMMAND...
+#   Runs COMMAND with standard output and error captured, then compares its
+#   exit status, its standard output byte for byte and its standard error.
+#   STDERR "usage" stands for the usage line, and "$0" in it for argument 0.
+run() {
+    local name=$1 status=$2 want_out=$3 want_err=$4 got
+    shift 4
+    if [[ $name == native:* && $windows == 1 || $name == windows:* && $windows == 0 ]]; then
+        skipped=$((skipped + 1))
+        return
+    fi
+    [[ $want_err == usage ]] && want_err=$usage
+    want_err=${want_err//\$0/$argv0}
+    ("$@") </dev/null >"$work/out" 2>"$work/err"
+    got=$?
+    printf '%s' "$want_out" >"$work/want-out"
+    printf '%s' "$want_err" >"$work/want-err"
+    if [[ $got != "$status" ]]; then
+        echo "FAIL $name: exit status $got, expected $status"
+    elif ! cmp -s "$work/out" "$work/want-out"; then
+        echo "FAIL $name: standard output differs:" && od -c "$work/out" | head -5
+    elif ! cmp -s "$work/err" "$work/want-err"; then
+        echo "FAIL $name: standard error differs:" && od -c "$work/err" | head -5
+    else
+        passed=$((passed + 1))
+        return
+    fi
+    failed=$((failed + 1))
+}
+
+tool() { "${emulator[@]}" "$exe" "$@"; }
+
+#      name                 status stdout       stderr operands
+run example                 0      'aXaX'       ''     tool abcabc bc X
+run no-operands             1      ''           usage  tool
+run one-operand             1      ''           usage  tool abcabc
+run two-operands            1      ''           usage  tool abcabc bc
+run four-operands           1      ''           usage  tool abcabc bc X Y
+run three-empty             0      ''           ''     tool '' '' ''
+run empty-search            0      'abc'        ''     tool abc '' X
+run empty-replacement       0      'aa'         ''     tool abcabc bc ''
+run no-line-end             0      'x'          ''     tool x a b
+run non-overlapping         0      'ba'         ''     tool aaa aa b
+run not-rescanned           0      'abb'        ''     tool ab b bb
+run case-sensitive          0      'a'          ''     tool a A b
+run options-are-operands    0      '--help'     ''     tool -- -- --help
+run dash-n                  0      '-n-n'       ''     tool -n-e e n
+run format-operands         0      '%s%d%n'     ''     tool '%s%n' '%n' '%d%n'
+run spaces                  0      'a  b'       ''     tool 'a b' ' ' '  '
+run quotes                  0      'say "hi"'   ''     tool 'say "x"' x hi
+run backslashes             0      'C:\new\'    ''     tool 'C:\old\' old new
+run backslash-quote         0      'a\"b'       ''     tool 'a\"b' x y
+run wildcards-stay          0      '*.txt'      ''     tool '*.txt' q r
+run shell-characters        0      '&|<>^()'    ''     tool '&|<>^%' '%' '()'
+run native:high-bytes       0      $'\xc3-\xa9' ''     tool $'\xc3\xa9t\xc3\xa9' $'\xa9t\xc3' -
+run native:line-ends        0      $'a\nb\n'    ''     tool $'a\r\nb\r\n' $'\r\n' $'\n'
+run native:trailing-newline 0      $'x\n'       ''     tool x x $'x\n'
+
+# A name full of conversions is printed as it stands.
+named() { (exec -a '%s%n%x' "$exe" "$@"); }
+run native:argv0-format 1 '' "%s%n%x <string> <replace> <replace with>$eol" named
+
+# A result that cannot be delivered is a failure, never a success.
+to_full() { tool "$@" >/dev/full; }
+closed() { tool "$@" >&-; }
+run device-full 1 '' "\$0: write error: No space left on device$eol" to_full abcabc bc X
+run stdout-closed 1 '' "\$0: write error: Bad file descriptor$eol" closed abcabc bc X
+run stdout-closed-nothing-to-write 0 '' '' closed '' bc X
+
+# A reader that goes away early ends the run at once. On Linux the broken
+# pipe's signal ends it quietly; with the signal ignored, as on Windows, the
+# write error is reported (Windows' C runtime gives the reason as EINVAL).
+a8k=$(printf '%*s' 8192 '' | tr ' ' a)
+early_reader() {
+    tool "$a8k" a "$a8k" | head -c 1 >/dev/null
+    return "${PIPESTATUS[0]}"
+}
+deaf_reader() {
+    trap '' PIPE
+    early_reader
+}
+if ((windows)); then
+    run reader-gone 1 '' "\$0: write error: Invalid argument$eol" early_reader
+else
+    run reader-gone 141 '' '' early_reader
+    run reader-gone-signal-ignored 1 '' "\$0: write error: Broken pipe$eol" deaf_reader
+fi
+
+# Operands as long as the platform passes: 131071 bytes each on Linux, a
+# command line of 32767 characters in all on Windows.
+if ((windows)); then
+    a32k=$(printf '%*s' 32000 '' | tr ' ' a)
+    run longest-operands 0 "$a32k" '' tool "$a32k" b c
+else
+    amax=$(printf '%*s' 131071 '' | tr ' ' a)
+    run longest-operands 0 X '' tool "$amax" "$amax" X
+    # A result far larger than memory streams through.
+    z32k=$(printf '%*s' 32768 '' | tr ' ' z)
+    length_of() { tool "$@" | wc -c; }
+    run 4GiB-result 0 "$((131071 * 32768))"$'\n' '' length_of "$amax" a "$z32k"
+fi
+
+# A batch file captures the result and branches on errorlevel.
+batch() { WINEPATH=${argv0%\\*} tool_cmd "$(winepath -w "$here/replace.bat")" "$@"; }
+tool_cmd() { "${emulator[@]}" cmd /c "$@"; }
+run windows:batch-result 0 "Result: my_summer_report.txt$eol" '' batch 'my summer report.txt' ' ' _
+run windows:batch-failure 1 '' "strrepl <string> <replace> <replace with>${eol}replace.bat: no result$eol" batch 'my summer report.txt' ' '
+
+echo "$passed passed, $failed failed, $skipped skipped"
+((failed == 0))

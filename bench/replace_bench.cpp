@@ -53,12 +53,12 @@ bool replace_bytewise(std::string_view subject, std::string_view search, std::st
             ++pos;
             continue;
         }
-        std::fwrite(subject.data() + run, 1, pos - run, out);
-        std::fwrite(with.data(), 1, with.size(), out);
+        (void)std::fwrite(subject.data() + run, 1, pos - run, out);
+        (void)std::fwrite(with.data(), 1, with.size(), out);
         pos += n;
         run = pos;
     }
-    std::fwrite(subject.data() + run, 1, subject.size() - run, out);
+    (void)std::fwrite(subject.data() + run, 1, subject.size() - run, out);
     return std::ferror(out) == 0;
 }
 
@@ -70,7 +70,7 @@ void run(benchmark::State &state)
     std::FILE *sink = std::fopen("/dev/null", "w");
     for (auto _ : state)
         benchmark::DoNotOptimize(replace(w.subject, w.search, w.with, sink));
-    std::fclose(sink);
+    (void)std::fclose(sink);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(w.subject.size()));
 }
 

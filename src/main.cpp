@@ -18,7 +18,7 @@ int main(int argc, char *argv[])
 
     // Output is buffered here, for the run, rather than on the heap.
     char buffer[1 << 16];
-    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    (void)std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
 
     // Stream errors are sticky: test once, at the end, and report the first
     // failure's reason.
@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
         error = errno;
     }
     if (!ok) {
-        std::fprintf(stderr, "%s: write error: %s\n", name, std::strerror(error));
+        (void)std::fprintf(stderr, "%s: write error: %s\n", name, std::strerror(error));
         return 1;
     }
     return 0;
@@ -40,5 +40,5 @@ int main(int argc, char *argv[])
 
 static void print_usage(const char *name)
 {
-    std::fprintf(stderr, "%s <string> <replace> <replace with>\n", name);
+    (void)std::fprintf(stderr, "%s <string> <replace> <replace with>\n", name);
 }

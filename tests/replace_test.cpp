@@ -24,7 +24,7 @@ std::string replaced(std::string_view subject, std::string_view search, std::str
     std::size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
         out.append(buf, n);
-    std::fclose(f);
+    (void)std::fclose(f);
     return out;
 }
 
@@ -87,9 +87,9 @@ TEST(ReplaceAll, ReportsAFailedWrite)
 {
     std::FILE *full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
-    std::setvbuf(full, nullptr, _IONBF, 0);
+    (void)std::setvbuf(full, nullptr, _IONBF, 0);
     EXPECT_FALSE(replace_all("abc", "b", "X", full));
-    std::fclose(full);
+    (void)std::fclose(full);
 }
 #endif
 

@@ -30,10 +30,10 @@ templates=(
     "bash -c 'printf %s \"\${1//\"\$2\"/\"\$3\"}\"' _ @S @A @B"
 )
 
-# render TEMPLATE: the template with its operands written in, or, for large
-# operands, with references to the environment, which a shell expands.
+# render TEMPLATE LARGE: the template with its operands written in, or, when
+# LARGE is 1, with references to the environment, which a shell expands.
 render() {
-    local c=$1 v
+    local c=$1 large=$2 v
     for v in SED_A SED_B S A B; do
         if ((large)); then
             c=${c//@$v/\"\$$v\"}
@@ -57,7 +57,7 @@ compare() {
     if ((${#S} > 1000)); then large=1 shell=(); fi
     local -a timed=()
     for i in "${!names[@]}"; do
-        c=$(render "${templates[i]}")
+        c=$(render "${templates[i]}" "$large")
         if ! timeout 60 sh -c "$c" >"$work/out.${names[i]}" 2>"$work/err"; then
             echo "$name: ${names[i]} failed or took over a minute: $(head -c 200 "$work/err")" >&2
         elif ! cmp -s "$work/out.${names[i]}" "$work/out.strrepl"; then

@@ -1,46 +1,100 @@
-#include "strrepl.h"
+#include "replace.h"
 
 #include <cstring>
 
-std::size_t match_prefix(std::string_view text, std::string_view search)
+namespace
 {
-    if (search.empty() || text.size() < search.size())
-        return 0;
-    return std::memcmp(text.data(), search.data(), search.size()) == 0 ? search.size() : 0;
-}
 
-static bool put(const char *data, std::size_t size, std::FILE *out)
-{
-    return size == 0 || std::fwrite(data, 1, size, out) == size;
-}
+// Candidates closer than this are found by looking at each unit here; past
+// it, the library's search (vectorised) takes the rest of the gap. Pieces up
+// to this long are copied as one fixed-size block.
+constexpr std::size_t short_piece = 16;
 
-bool replace_all(std::string_view subject, std::string_view search, std::string_view replacement,
-                 std::FILE *out)
+} // namespace
+
+template <class Char>
+void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
+                 std::basic_string_view<Char> replacement, Output<Char> &out)
 {
-    const char *pos = subject.data();
-    const char *const end = pos + subject.size();
-    const char *run = pos; // start of the bytes not yet written
-    if (!search.empty()) {
-        const int first = static_cast<unsigned char>(search.front());
-        // Fewer bytes than the search string left: nothing more can match.
-        while (static_cast<std::size_t>(end - pos) >= search.size()) {
-            const auto candidates = static_cast<std::size_t>(end - pos) - search.size() + 1;
-            const void *hit = std::memchr(pos, first, candidates);
-            if (hit == nullptr)
-                break;
-            pos = static_cast<const char *>(hit);
-            const std::size_t matched =
-                match_prefix(std::string_view(pos, static_cast<std::size_t>(end - pos)), search);
-            if (matched == 0) {
-                ++pos;
-                continue;
-            }
-            if (!put(run, static_cast<std::size_t>(pos - run), out) ||
-                !put(replacement.data(), replacement.size(), out))
-                return false;
-            pos += matched;
-            run = pos;
-        }
+    const std::size_t m = search.size();
+    if (m == 0 || subject.size() < m) {
+        put(out, subject);
+        return;
     }
-    return put(run, static_cast<std::size_t>(end - run), out);
+    const Char *const end = subject.data() + subject.size();
+    // A match can start before `last` only.
+    const Char *const last = end - m + 1;
+    const Char first = search.front();
+
+    // The write cursor lives here, in a register, while the scan runs: the
+    // Output sees it again only when a piece does not fit.
+    Char *cursor = out.buffer + out.size;
+    Char *limit = out.buffer + out.capacity;
+    const auto emit = [&](const Char *piece, std::size_t size, const Char *readable_end) {
+        const auto room = static_cast<std::size_t>(limit - cursor);
+        if (size <= short_piece && room >= short_piece &&
+            static_cast<std::size_t>(readable_end - piece) >= short_piece) {
+            // One fixed-size copy, however short the piece: the units past it
+            // are read from the same operand and overwritten later.
+            std::memcpy(cursor, piece, short_piece * sizeof(Char));
+        } else if (size <= room) {
+            std::char_traits<Char>::copy(cursor, piece, size);
+        } else {
+            out.size = static_cast<std::size_t>(cursor - out.buffer);
+            spill(out, piece, size);
+            cursor = out.buffer + out.size;
+            limit = out.buffer + out.capacity;
+            return;
+        }
+        cursor += size;
+    };
+    // A short replacement is copied from a block of its own, long enough for
+    // the fixed-size copy.
+    Char padded[short_piece] = {};
+    const Char *with = replacement.data();
+    const Char *with_end = with + replacement.size();
+    if (replacement.size() <= short_piece) {
+        std::char_traits<Char>::copy(padded, with, replacement.size());
+        with = padded;
+        with_end = padded + short_piece;
+    }
+
+    const Char *run = subject.data(); // start of what is not yet written
+    const Char *pos = run;            // the position under test
+    while (pos < last) {
+        // The next unit equal to the search string's first: near ones here,
+        // far ones by the library's search.
+        const Char *const near =
+            static_cast<std::size_t>(last - pos) > short_piece ? pos + short_piece : last;
+        while (pos < near && *pos != first)
+            ++pos;
+        if (pos == near) {
+            if (pos == last)
+                break;
+            pos = std::char_traits<Char>::find(pos, static_cast<std::size_t>(last - pos), first);
+            if (pos == nullptr)
+                break;
+        }
+        const std::size_t n =
+            match_prefix<Char>({pos, static_cast<std::size_t>(end - pos)}, search);
+        if (n == 0) {
+            ++pos;
+            continue;
+        }
+        if (pos != run)
+            emit(run, static_cast<std::size_t>(pos - run), end);
+        emit(with, replacement.size(), with_end);
+        pos += n;
+        run = pos;
+    }
+    out.size = static_cast<std::size_t>(cursor - out.buffer);
+    put(out, run, static_cast<std::size_t>(end - run));
 }
+
+template void replace_all(std::basic_string_view<Unit>, std::basic_string_view<Unit>,
+                          std::basic_string_view<Unit>, Output<Unit> &);
+#ifndef _WIN32
+// The scan over wide units, for its tests.
+template void replace_all(std::wstring_view, std::wstring_view, std::wstring_view,
+                          Output<wchar_t> &);
+#endif

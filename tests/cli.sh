@@ -90,8 +90,58 @@ run backslash-quote         0      'a\"b'       ''     tool 'a\"b' x y
 run wildcards-stay          0      '*.txt'      ''     tool '*.txt' q r
 run shell-characters        0      '&|<>^()'    ''     tool '&|<>^%' '%' '()'
 run native:high-bytes       0      $'\xc3-\xa9' ''     tool $'\xc3\xa9t\xc3\xa9' $'\xa9t\xc3' -
-run native:line-ends        0      $'a\nb\n'    ''     tool $'a\r\nb\r\n' $'\r\n' $'\n'
-run native:trailing-newline 0      $'x\n'       ''     tool x x $'x\n'
+run line-ends               0      $'a\nb\n'    ''     tool $'a\r\nb\r\n' $'\r\n' $'\n'
+run crlf-untouched          0      $'a\r\nb'    ''     tool $'a\r\nb' x y
+run trailing-newline        0      $'x\n'       ''     tool x x $'x\n'
+
+# Windows: operands arrive as UTF-16, whatever the code page, and results
+# leave in the ANSI code page of the user's locale, which Wine takes from the
+# Unix locale: German 1252, Polish 1250, Russian 1251, Japanese 932.
+de() { LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+pl() { LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 "$@"; }
+ru() { LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 "$@"; }
+ja() { LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$@"; }
+# The bytes of a text in a code page.
+in_cp() { printf '%s' "$2" | iconv -f UTF-8 -t "$1"; }
+# Runs the program on a console, where Wine shows it as UTF-8; its cursor
+# controls and the CRs of the terminal's line ends are dropped.
+console() {
+    SHELL=$BASH script -qec "$(printf '%q ' "${emulator[@]}" "$exe" "$@")" /dev/null |
+        sed -e 's/\x1b\[[0-9;?]*[a-zA-Z]//g' -e 's/\r//g'
+    return "${PIPESTATUS[0]}"
+}
+# Runs the program with a command line in which \uXXXX is any UTF-16 unit.
+wide() { "${emulator[@]}" "$RUN_WIDE" "\"$argv0\" $*"; }
+tsu='' long932='' long932_out='' usage_pl=''
+if ((windows)); then
+    tsu=$(in_cp CP932 'C:/表/ソフト')
+    long932=$(printf '%*s' 4000 '' | sed 's/ /表/g')
+    long932_out=$(in_cp CP932 "$(printf '%*s' 4000 '' | sed 's/ /ソフト/g')")
+fi
+
+#   name                           status stdout                 stderr      operands
+run windows:look-alike-in-file     0 'Omega'                     '' de tool Ωmega O X
+run windows:missing-in-file        0 '?x'                        '' de tool 日本 本 x
+run windows:code-page-1250         0 "$(in_cp CP1250 zazółć)"       '' pl tool zażółć ż z
+run windows:code-page-1251         0 "$(in_cp CP1251 'Привет, world')" '' ru tool 'Привет, мир' мир world
+run windows:double-byte-whole      0 "$tsu"                      '' ja tool 'C:\表\ソフト' '\' /
+run windows:double-byte-long       0 "$long932_out"              '' ja tool "$long932" 表 ソフト
+run windows:look-alike-on-console  0 'Ωmega'                     '' de console Ωmega O X
+run windows:missing-on-console     0 '日x'                       '' de console 日本 本 x
+run windows:double-byte-on-console 0 'C:/表/ソフト'              '' ja console 'C:\表\ソフト' '\' /
+run windows:lone-surrogates        0 '?-?-'                      '' de wide '\uD83D\uDE00\uD83D\uDE00 \uDE00 -'
+run windows:lone-surrogate-at-end  0 'ac?'                       '' de wide 'ab\uD83D b c'
+
+# The usage line is in the code page too, or as typed on a console.
+if ((windows)); then
+    cp "$exe" zamień.exe
+    named_pl=$(winepath -w zamień.exe 2>/dev/null)
+    usage_pl="$named_pl <string> <replace> <replace with>"
+fi
+pl_tool() { pl "${emulator[@]}" ./zamień.exe "$@"; }
+pl_console() { exe=./zamień.exe pl console "$@"; }
+run windows:usage-name-in-code-page 1 '' "$(in_cp CP1250 "$usage_pl")$eol" pl_tool
+run windows:usage-name-on-console   1 "$usage_pl"$'\n' ''            pl_console
 
 # A name full of conversions is printed as it stands.
 named() { (exec -a '%s%n%x' "$exe" "$@"); }
@@ -117,7 +167,7 @@ deaf_reader() {
     early_reader
 }
 if ((windows)); then
-    run reader-gone 1 '' "\$0: write error: Invalid argument$eol" early_reader
+    run reader-gone 1 '' "\$0: write error: Broken pipe$eol" early_reader
 else
     run reader-gone 141 '' '' early_reader
     run reader-gone-signal-ignored 1 '' "\$0: write error: Broken pipe$eol" deaf_reader

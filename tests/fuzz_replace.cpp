@@ -1,14 +1,17 @@
 // Fuzz target: replace_all against the most obvious model of it.
 //
 // Input layout: byte 0 is the search string's length, byte 1 the
-// replacement's (each cut to what is there), then the search string, the
-// replacement, and the rest is the subject.
-#include "strrepl.h"
+// replacement's (each cut to what is there), byte 2 picks the unit type
+// (odd: wide units, one per byte) and the Output's buffer size, then come
+// the search string, the replacement, and the rest is the subject.
+#include "replace.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,80 +19,119 @@
 namespace
 {
 
-// Each operand gets an allocation of exactly its size, so that
-// AddressSanitizer catches a read one byte past its end.
-struct Operand {
-    std::unique_ptr<char[]> bytes;
-    std::size_t size;
-    std::string_view view() const { return {bytes.get(), size}; }
-};
-
-Operand take(const std::uint8_t *&data, std::size_t size)
-{
-    Operand op{std::make_unique<char[]>(size), size};
-    if (size > 0)
-        std::memcpy(op.bytes.get(), data, size);
-    data += size;
-    return op;
-}
-
-std::string model(std::string_view subject, std::string_view search, std::string_view with,
-                  std::size_t &matches)
-{
-    matches = 0;
-    if (search.empty())
-        return std::string(subject);
-    std::string out;
-    std::size_t pos = 0;
-    for (std::size_t hit; (hit = subject.find(search, pos)) != std::string_view::npos;
-         pos = hit + search.size()) {
-        out.append(subject, pos, hit - pos);
-        out.append(with);
-        ++matches;
-    }
-    out.append(subject, pos);
-    return out;
-}
-
 [[noreturn]] void fail(const char *what)
 {
     (void)std::fprintf(stderr, "fuzz_replace: %s\n", what);
     std::abort();
 }
 
+// Each operand gets an allocation of exactly its size, so that
+// AddressSanitizer catches a read one unit past its end.
+template <class Char> struct Operand {
+    std::unique_ptr<Char[]> units;
+    std::size_t size;
+    std::basic_string_view<Char> view() const { return {units.get(), size}; }
+};
+
+template <class Char> Operand<Char> take(const std::uint8_t *&data, std::size_t size)
+{
+    Operand<Char> op{std::make_unique<Char[]>(size), size};
+    for (std::size_t i = 0; i < size; ++i)
+        op.units[i] = static_cast<Char>(data[i]);
+    data += size;
+    return op;
+}
+
+template <class Char>
+std::basic_string<Char> model(std::basic_string_view<Char> subject,
+                              std::basic_string_view<Char> search,
+                              std::basic_string_view<Char> with)
+{
+    if (search.empty())
+        return std::basic_string<Char>(subject);
+    std::basic_string<Char> out;
+    std::size_t pos = 0;
+    for (std::size_t hit; (hit = subject.find(search, pos)) != subject.npos;
+         pos = hit + search.size()) {
+        out.append(subject, pos, hit - pos);
+        out.append(with);
+    }
+    out.append(subject, pos);
+    return out;
+}
+
+// Matches counted position by position, apart from the model.
+template <class Char>
+std::size_t count_matches(std::basic_string_view<Char> subject, std::basic_string_view<Char> search)
+{
+    std::size_t count = 0;
+    if (search.empty())
+        return 0;
+    for (std::size_t i = 0; i + search.size() <= subject.size();) {
+        if (subject.substr(i, search.size()) == search) {
+            ++count;
+            i += search.size();
+        } else {
+            ++i;
+        }
+    }
+    return count;
+}
+
+// What replace_all wrote, read back from the file under the Output.
+template <class Char> std::basic_string<Char> read_back(int fd)
+{
+    const off_t size = lseek(fd, 0, SEEK_CUR);
+    std::basic_string<Char> units(static_cast<std::size_t>(size) / sizeof(Char), Char{});
+    if (pread(fd, units.data(), static_cast<std::size_t>(size), 0) != size)
+        fail("reading the result back failed");
+    return units;
+}
+
+template <class Char>
+void check(const std::uint8_t *data, std::size_t search_size, std::size_t with_size,
+           std::size_t rest, std::size_t capacity)
+{
+    const auto search = take<Char>(data, search_size);
+    const auto with = take<Char>(data, with_size);
+    const auto subject = take<Char>(data, rest);
+
+    const int fd = memfd_create("fuzz_replace", 0);
+    if (fd < 0)
+        fail("memfd_create failed");
+    std::basic_string<Char> buffer(capacity, Char{});
+    Output<Char> out = open_output(fd, buffer.data(), capacity);
+    replace_all(subject.view(), search.view(), with.view(), out);
+    if (!flush(out))
+        fail("the Output reported a failed write");
+    const std::basic_string<Char> result = read_back<Char>(fd);
+    (void)close(fd);
+
+    if (result != model(subject.view(), search.view(), with.view()))
+        fail("result differs from the model");
+    const std::size_t matches = count_matches(subject.view(), search.view());
+    if (result.size() + matches * search.size != subject.size + matches * with.size)
+        fail("result length breaks the length rule");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    if (size < 2)
+    if (size < 3)
         return 0;
-    std::size_t rest = size - 2;
+    std::size_t rest = size - 3;
     const std::size_t search_size = data[0] < rest ? data[0] : rest;
     rest -= search_size;
     const std::size_t with_size = data[1] < rest ? data[1] : rest;
     rest -= with_size;
-    data += 2;
-    const Operand search = take(data, search_size);
-    const Operand with = take(data, with_size);
-    const Operand subject = take(data, rest);
-
-    char *written = nullptr;
-    std::size_t written_size = 0;
-    std::FILE *out = open_memstream(&written, &written_size);
-    if (out == nullptr)
-        fail("open_memstream failed");
-    const bool ok = replace_all(subject.view(), search.view(), with.view(), out);
-    (void)std::fclose(out);
-    const std::string result(written, written_size);
-    std::free(written);
-
-    std::size_t matches = 0;
-    const std::string expected = model(subject.view(), search.view(), with.view(), matches);
-    if (!ok)
-        fail("replace_all reported a failed write");
-    if (result != expected)
-        fail("result differs from the model");
-    if (result.size() + matches * search.size != subject.size + matches * with.size)
-        fail("result length breaks the length rule");
+    const bool wide = (data[2] & 1U) != 0;
+    // From the smallest buffer an Output takes to one that rarely fills.
+    const std::size_t mode = data[2];
+    const std::size_t capacity = 2 + (mode >> 1U) % 8 * (mode >= 128 ? 64 : 1);
+    if (wide)
+        check<wchar_t>(data + 3, search_size, with_size, rest, capacity);
+    else
+        check<char>(data + 3, search_size, with_size, rest, capacity);
     return 0;
 }

@@ -1,35 +1,104 @@
-#include "strrepl.h"
+#include "replace.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace
 {
 
-// Runs replace_all into a temporary file and reads back exactly what it wrote.
-std::string replaced(std::string_view subject, std::string_view search, std::string_view with)
+using namespace std::string_view_literals;
+
+// A temporary file as an Output's stream; read back byte for byte.
+struct TempFile {
+    std::FILE *file = std::tmpfile();
+    ~TempFile()
+    {
+        if (file != nullptr)
+            (void)std::fclose(file);
+    }
+    TempFile() = default;
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+
+    Stream stream() const
+    {
+#ifdef _WIN32
+        return reinterpret_cast<Stream>(_get_osfhandle(_fileno(file)));
+#else
+        return fileno(file);
+#endif
+    }
+    std::string bytes() const
+    {
+        std::string all;
+        std::rewind(file);
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+            all.append(chunk, n);
+        return all;
+    }
+};
+
+// The bytes a result of these units must come out as: on Windows the ANSI
+// code page's, converted in one piece; elsewhere the units as they lie.
+template <class Char> std::string expected_bytes(const std::basic_string<Char> &units)
 {
-    std::FILE *f = std::tmpfile();
-    if (f == nullptr) {
+#ifdef _WIN32
+    if (units.empty())
+        return {};
+    const int size = static_cast<int>(units.size());
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, units.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, units.data(), size, bytes.data(), length, nullptr, nullptr);
+    return bytes;
+#else
+    return {reinterpret_cast<const char *>(units.data()), units.size() * sizeof(Char)};
+#endif
+}
+
+// Runs replace_all through an Output whose buffer holds `capacity` units and
+// returns the bytes that reached the file.
+template <class Char>
+std::string replaced(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
+                     std::basic_string_view<Char> with, std::size_t capacity)
+{
+    TempFile f;
+    if (f.file == nullptr) {
         ADD_FAILURE() << "tmpfile failed";
         return {};
     }
-    EXPECT_TRUE(replace_all(subject, search, with, f));
-    std::string out;
-    std::rewind(f);
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    (void)std::fclose(f);
-    return out;
+    std::basic_string<Char> buffer(capacity, Char{});
+    Output<Char> out = open_output(f.stream(), buffer.data(), capacity);
+    replace_all(subject, search, with, out);
+    EXPECT_TRUE(flush(out));
+    return f.bytes();
+}
+
+// Each byte of a narrow literal as one unit: the same rows serve the byte
+// scan and the scan over wide units.
+template <class Char> std::basic_string<Char> units(std::string_view bytes)
+{
+    std::basic_string<Char> u;
+    for (const char c : bytes)
+        u.push_back(static_cast<Char>(static_cast<unsigned char>(c)));
+    return u;
 }
 
 struct Replacement {
-    const char *subject, *search, *with, *expected;
+    std::string_view subject, search, with, expected;
 };
 
 const Replacement replacements[] = {
@@ -37,85 +106,195 @@ const Replacement replacements[] = {
     {"aaa", "aa", "b", "ba"},       // leftmost first, never overlapping
     {"abababa", "aba", "X", "XbX"}, // the scan resumes after the match
     {"ab", "b", "bb", "abb"},       // the replacement is not rescanned
-    {"aa", "a", "aa", "aaaa"},
-    {"abc", "", "X", "abc"}, // an empty search string never matches
+    {"abc", "", "X", "abc"},        // an empty search string never matches
     {"", "", "", ""},
     {"", "a", "b", ""},
-    {"abcabc", "bc", "", "aa"},   // an empty replacement removes
-    {"ab", "abc", "X", "ab"},     // longer than the whole subject
-    {"xxab", "abc", "X", "xxab"}, // longer than the rest of the subject
-    {"aaaa", "aab", "X", "aaaa"}, // a partial match runs into the end
-    {"abc", "abc", "Z", "Z"},     // the whole subject
-    {"xyab", "ab", "Q", "xyQ"},   // at the very end
-    {"abxy", "ab", "Q", "Qxy"},   // at the very start
-    {"aab", "ab", "X", "aX"},     // first byte seen again after a miss
-    {"a", "A", "b", "a"},         // case-sensitive
-    {"x", "a", "b", "x"},
-    {"a.b*c", ".b*", "?", "a?c"}, // no pattern characters
-    {"%s%n", "%n", "%d", "%s%d"},
+    {"abcabc", "bc", "", "aa"},                           // an empty replacement removes
+    {"ab", "abc", "X", "ab"},                             // longer than the whole subject
+    {"xxab", "abc", "X", "xxab"},                         // longer than the rest of the subject
+    {"aaaa", "aab", "X", "aaaa"},                         // a partial match runs into the end
+    {"abc", "abc", "Z", "Z"},                             // the whole subject
+    {"xyab", "ab", "Q", "xyQ"},                           // at the very end
+    {"aab", "ab", "X", "aX"},                             // first unit seen again after a miss
+    {"a", "A", "b", "a"},                                 // case-sensitive
+    {"a.b*c", ".b*", "?", "a?c"},                         // no pattern characters
     {"\xc3\xa9t\xc3\xa9", "\xa9t\xc3", "-", "\xc3-\xa9"}, // inside multibyte characters
     {"\xff\x80\xff", "\xff", "\x01", "\x01\x80\x01"},
-    {"a\r\nb\n", "\n", "\r\n", "a\r\r\nb\r\n"},
+    {"a\r\nb\n", "\n", "\r\n", "a\r\r\nb\r\n"}, // line ends are bytes like any other
+    {"a\0b\0"sv, "\0"sv, "--", "a--b--"},
+    {"\0\0\0"sv, "\0\0"sv, "x", "x\0"sv},
+    // Gaps on either side of where the scan stops looking unit by unit.
+    {"0123456789abcdef=", "=", "#", "0123456789abcdef#"},
+    {"0123456789abcdefg=", "=", "#", "0123456789abcdefg#"},
+    {"0123456789abcdefghijklmnopqrstuvwxyz=0123456789abcdefghijklmnopqrstuvwxyz==", "==", "#",
+     "0123456789abcdefghijklmnopqrstuvwxyz=0123456789abcdefghijklmnopqrstuvwxyz#"},
+    // Search strings on either side of where the comparison leaves the
+    // inline loop, differing at its last unit and just past it.
+    {"0123456789abcdeX0123456789abcdef", "0123456789abcdef", "#", "0123456789abcdeX#"},
+    {"0123456789abcdefX0123456789abcdefg", "0123456789abcdefg", "#", "0123456789abcdefX#"},
+    {"aaaaaaaaaaaaaaaaaaaaaaaaaab", "aaaaaaaaaaaaaaaaaaab", "#", "aaaaaaa#"},
 };
 
-TEST(ReplaceAll, Table)
+// Buffers from the smallest an Output takes to one that holds every result:
+// pieces that fit, fill it exactly, overflow it by one and dwarf it.
+constexpr std::size_t capacities[] = {2, 3, 4, 5, 17, 4096};
+
+template <class Char> void check_table()
 {
-    for (const auto &r : replacements)
-        EXPECT_EQ(replaced(r.subject, r.search, r.with), r.expected)
-            << "subject \"" << r.subject << "\", search \"" << r.search << "\", with \"" << r.with
-            << '"';
+    for (const std::size_t capacity : capacities)
+        for (const auto &r : replacements) {
+            const auto subject = units<Char>(r.subject);
+            const auto search = units<Char>(r.search);
+            const auto with = units<Char>(r.with);
+            EXPECT_EQ(replaced<Char>(subject, search, with, capacity),
+                      expected_bytes(units<Char>(r.expected)))
+                << "subject \"" << r.subject << "\", search \"" << r.search << "\", with \""
+                << r.with << "\", buffer of " << capacity;
+        }
 }
 
-TEST(ReplaceAll, EmbeddedNulIsAnOrdinaryByte)
+#ifndef _WIN32
+TEST(ReplaceAll, Bytes)
 {
-    using namespace std::string_literals;
-    EXPECT_EQ(replaced("a\0b\0"s, "\0"s, "--"s), "a--b--");
-    EXPECT_EQ(replaced("\0\0\0"s, "\0\0"s, "x"s), "x\0"s);
-}
-
-TEST(ReplaceAll, ResultsFarLargerThanAnyBuffer)
-{
-    const std::string subject(10000, 'a');
-    const std::string with(1000, 'z');
-    const std::string out = replaced(subject, "a", with);
-    ASSERT_EQ(out.size(), subject.size() * with.size());
-    EXPECT_EQ(out.find_first_not_of('z'), std::string::npos);
-}
-
-#ifdef __linux__
-TEST(ReplaceAll, ReportsAFailedWrite)
-{
-    std::FILE *full = std::fopen("/dev/full", "w");
-    ASSERT_NE(full, nullptr);
-    (void)std::setvbuf(full, nullptr, _IONBF, 0);
-    EXPECT_FALSE(replace_all("abc", "b", "X", full));
-    (void)std::fclose(full);
+    check_table<char>();
 }
 #endif
 
-struct Prefix {
-    const char *text, *search;
-    std::size_t expected;
-};
+TEST(ReplaceAll, WideUnits)
+{
+    check_table<wchar_t>();
+}
 
-const Prefix prefixes[] = {
-    {"abc", "ab", 2}, {"abc", "abc", 3}, {"ab", "abc", 0}, {"abc", "", 0},    {"", "", 0},
-    {"", "a", 0},     {"abc", "b", 0},   {"Abc", "a", 0},  {"abd", "abc", 0},
-};
+// Surrogates are units like any other to the scan; an Output never parts a
+// pair, whatever its buffer, and where a pair was parted by the replacement
+// the halves go out alone.
+TEST(ReplaceAll, SurrogatePairs)
+{
+    const std::wstring pair = L"\xD83D\xDE00"; // U+1F600
+    struct Row {
+        std::wstring subject, search, with, expected;
+    };
+    const Row rows[] = {
+        {pair + pair + pair, pair, L"x", L"xxx"},
+        {pair + L"a" + pair, L"a", pair, pair + pair + pair},
+        {pair + pair, L"\xDE00", L"-", L"\xD83D-\xD83D-"},
+        {pair + pair, L"\xD83D", L"", L"\xDE00\xDE00"},
+        {L"a" + pair + L"aa", L"a", pair, pair + pair + pair + pair},
+    };
+    for (const std::size_t capacity : capacities)
+        for (const auto &r : rows) {
+            EXPECT_EQ(replaced<wchar_t>(r.subject, r.search, r.with, capacity),
+                      expected_bytes(r.expected))
+                << "row " << (&r - rows) << ", buffer of " << capacity;
+        }
+}
+
+// Pieces in every position against a buffer's end: each of them written
+// together must come out as they would in one piece.
+TEST(Output, PiecesAcrossTheBufferEnd)
+{
+    const std::wstring pieces[] = {L"",
+                                   L"a",
+                                   L"\xD83D\xDE00",
+                                   L"ab\xD83D",
+                                   L"\xDE00",
+                                   L"0123456789",
+                                   L"\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00"};
+    for (const std::size_t capacity : capacities) {
+        TempFile f;
+        ASSERT_NE(f.file, nullptr);
+        std::wstring buffer(capacity, L'\0');
+        Output<wchar_t> out = open_output(f.stream(), buffer.data(), capacity);
+        std::wstring all;
+        for (int round = 0; round < 3; ++round)
+            for (const auto &p : pieces) {
+                put<wchar_t>(out, p);
+                all += p;
+            }
+        EXPECT_TRUE(flush(out));
+        EXPECT_EQ(f.bytes(), expected_bytes(all)) << "buffer of " << capacity;
+    }
+}
+
+#ifdef _WIN32
+TEST(PieceLength, NeverPartsASurrogatePair)
+{
+    struct Row {
+        std::wstring_view text;
+        std::size_t limit, expected;
+    };
+    const Row rows[] = {
+        {L"abc", 4, 3},
+        {L"abcd", 4, 4},
+        {L"abcde", 4, 4},
+        {L"abc\xD83D\xDE00", 4, 3}, // the pair waits for the next piece
+        {L"ab\xD83D\xDE00x", 4, 4}, // ends after the pair
+        {L"abc\xDE00\xDE00", 4, 4}, // a low half is no reason to wait
+        {L"\xD83D\xDE00\xD83D\xDE00", 3, 2},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(piece_length(r.text.data(), r.text.size(), r.limit), r.expected)
+            << "limit " << r.limit << ", row " << (&r - rows);
+}
+
+// The reader of a pipe goes away: the reason says so.
+TEST(Output, ReaderGone)
+{
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    ASSERT_NE(CreatePipe(&read_end, &write_end, nullptr, 0), 0);
+    CloseHandle(read_end);
+    wchar_t buffer[8];
+    Output<wchar_t> out = open_output(write_end, buffer, 8);
+    put<wchar_t>(out, L"abc");
+    EXPECT_FALSE(flush(out));
+    EXPECT_EQ(out.error, EPIPE);
+    CloseHandle(write_end);
+}
+#else
+// After a failed write nothing more is attempted and the first reason stays.
+TEST(Output, FirstFailureStays)
+{
+    const int full = open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    char buffer[4];
+    Output<char> out = open_output(full, buffer, 4);
+    replace_all<char>("abcabcabc", "b", "XYZ", out);
+    EXPECT_EQ(out.error, ENOSPC);
+    (void)close(full); // a further write would now fail with EBADF
+    put<char>(out, "more than the buffer");
+    EXPECT_FALSE(flush(out));
+    EXPECT_EQ(out.error, ENOSPC);
+}
+#endif
 
 TEST(MatchPrefix, Table)
 {
-    for (const auto &p : prefixes)
-        EXPECT_EQ(match_prefix(p.text, p.search), p.expected)
-            << "text \"" << p.text << "\", search \"" << p.search << '"';
+    struct Row {
+        std::string_view text, search;
+        std::size_t expected;
+    };
+    const Row rows[] = {
+        {"abc", "ab", 2},
+        {"abc", "", 0},
+        {"", "", 0},
+        {"ab", "abc", 0},
+        {"abd", "abc", 0},
+        {"Abc", "a", 0},
+        {"0123456789abcdefgh", "0123456789abcdefg", 17},
+        {"0123456789abcdefXh", "0123456789abcdefg", 0}, // differs past the inline head
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(match_prefix(r.text, r.search), r.expected)
+            << "text \"" << r.text << "\", search \"" << r.search << '"';
 }
 
 TEST(MatchPrefix, ReadsNoFurtherThanTheText)
 {
     // The view ends before the buffer does: the bytes beyond must not count.
     const char buffer[] = "abcd";
-    EXPECT_EQ(match_prefix(std::string_view(buffer, 2), "abc"), 0U);
-    EXPECT_EQ(match_prefix(std::string_view(buffer, 3), "abc"), 3U);
+    EXPECT_EQ(match_prefix<char>({buffer, 2}, "abc"), 0U);
+    EXPECT_EQ(match_prefix<char>({buffer, 3}, "abc"), 3U);
 }
 
 } // namespace

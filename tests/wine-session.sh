@@ -1,24 +1,41 @@
 #!/usr/bin/env bash
-# wine-session.sh start|stop
-# The first Wine program of a session starts wineserver and helper processes
-# that inherit the caller's streams; a test runner capturing them through pipes
-# would wait for those to quit. Start them here, away from any pipe (their
-# output goes to a log, shown if the start fails), and keep the server up until
-# the tests are done.
+# wine-session.sh start|stop PREFIX
+#
+# The Windows tests run in a Wine prefix of their own, so that they neither
+# meet nor end the user's own Wine programs. The first Wine program of a
+# session starts wineserver and helper processes that inherit the caller's
+# streams; a test runner capturing them through pipes would wait for those to
+# quit. Start them here, away from any pipe (their output goes to a log,
+# shown if the start fails), keep the server up until the tests are done, and
+# end it afterwards only if this script started it.
 set -u
-log=${TMPDIR:-/tmp}/wine-session.log
-case ${1:-} in
+export WINEPREFIX=$2
+log=$WINEPREFIX.log
+started=$WINEPREFIX.started
+case $1 in
 start)
     # A new machine has no prefix yet, and the server will not start without one.
-    mkdir -p "${WINEPREFIX:-$HOME/.wine}"
-    if ! { wineserver -p && wine cmd /c exit; } </dev/null >"$log" 2>&1; then
+    mkdir -p "$WINEPREFIX"
+    rm -f "$started"
+    wineserver -p </dev/null >"$log" 2>&1
+    case $? in
+    0) touch "$started" ;;
+    2) ;; # one already serves this prefix: use it, leave it running
+    *) cat "$log" && exit 1 ;;
+    esac
+    if ! wine cmd /c exit </dev/null >>"$log" 2>&1; then
         cat "$log"
         exit 1
     fi
     ;;
-stop) wineserver -k </dev/null >/dev/null 2>&1 || true ;;
+stop)
+    if [[ -e $started ]]; then
+        wineserver -k </dev/null >/dev/null 2>&1
+        rm -f "$started"
+    fi
+    ;;
 *)
-    echo "usage: $0 start|stop" >&2
+    echo "usage: $0 start|stop PREFIX" >&2
     exit 1
     ;;
 esac

@@ -1,0 +1,113 @@
+// strrepl: replace every occurrence of a string inside another, exactly.
+//
+// The replacement works on code units of one character type: bytes on Linux,
+// UTF-16 code units on Windows, where operands arrive as UTF-16. Results go to
+// an Output, a small buffer of the tool's own in front of one standard stream.
+#ifndef STRREPL_REPLACE_H
+#define STRREPL_REPLACE_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#ifdef _WIN32
+using Unit = wchar_t; // what the command line holds: UTF-16 code units
+#define STRREPL_TEXT(s) L##s
+#else
+using Unit = char; // raw bytes
+#define STRREPL_TEXT(s) s
+#endif
+
+// Where an Output delivers: a file descriptor, or on Windows a HANDLE.
+#ifdef _WIN32
+using Stream = void *;
+#else
+using Stream = int;
+#endif
+
+// Pieces of output gather in `buffer`; a piece that does not fit goes out with
+// the buffer's contents, or straight from where it lies when it is long. After
+// the first failure nothing more is written and `error` keeps its reason
+// (an errno value); 0 while everything has been delivered.
+template <class Char> struct Output {
+    Char *buffer;
+    std::size_t capacity; // in units; at least 2
+    std::size_t size;
+    Stream stream;
+    bool console; // Windows: the stream is a console, written as UTF-16
+    int error;
+};
+
+// The process's standard output and standard error.
+Stream standard_output();
+Stream standard_error();
+
+// An Output on `stream` that gathers in the caller's `buffer`.
+template <class Char> Output<Char> open_output(Stream stream, Char *buffer, std::size_t capacity);
+
+// Delivers everything gathered. Returns false if anything was lost.
+template <class Char> bool flush(Output<Char> &out);
+
+// The slow path of put: the piece does not fit in what is left of the buffer.
+template <class Char> void spill(Output<Char> &out, const Char *data, std::size_t size);
+
+// Appends a piece to the output. Short pieces are copied here, inline, where
+// a call to the library's copy would cost more than the copy itself.
+template <class Char> inline void put(Output<Char> &out, const Char *data, std::size_t size)
+{
+    if (size > out.capacity - out.size) {
+        spill(out, data, size);
+        return;
+    }
+    Char *to = out.buffer + out.size;
+    out.size += size;
+    if (size <= 8) {
+        for (std::size_t i = 0; i < size; ++i)
+            to[i] = data[i];
+    } else {
+        std::char_traits<Char>::copy(to, data, size);
+    }
+}
+
+template <class Char> inline void put(Output<Char> &out, std::basic_string_view<Char> text)
+{
+    put(out, text.data(), text.size());
+}
+
+// Length of `search` if `text` begins with all of it, otherwise 0.
+// An empty search string never matches, so it gives 0 too. The comparison
+// runs from the first unit to the first difference: its head here, a long
+// tail in the library's comparison.
+template <class Char>
+inline std::size_t match_prefix(std::basic_string_view<Char> text,
+                                std::basic_string_view<Char> search)
+{
+    const std::size_t m = search.size();
+    if (m == 0 || text.size() < m)
+        return 0;
+    const std::size_t head = m < 16 ? m : 16;
+    for (std::size_t i = 0; i < head; ++i)
+        if (text[i] != search[i])
+            return 0;
+    if (head < m &&
+        std::char_traits<Char>::compare(text.data() + head, search.data() + head, m - head) != 0)
+        return 0;
+    return m;
+}
+
+// Writes `subject` to `out` with every occurrence of `search` replaced by
+// `replacement`: leftmost first, never overlapping, the replacement never
+// rescanned; an empty `search` leaves the subject as it is. The result
+// streams through `out` and is never held in memory.
+template <class Char>
+void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
+                 std::basic_string_view<Char> replacement, Output<Char> &out);
+
+#ifdef _WIN32
+// How many of the `size` units at `text` a piece of at most `limit` units
+// (limit >= 2) takes: all of them if they fit, otherwise `limit`, or one
+// fewer where that would part a surrogate pair.
+std::size_t piece_length(const wchar_t *text, std::size_t size, std::size_t limit);
+#endif
+
+#endif

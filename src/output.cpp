@@ -81,7 +81,7 @@ bool write_piece(Output<wchar_t> &out, const wchar_t *data, std::size_t size)
         return true;
     }
     char bytes[piece * bytes_per_unit];
-    const int length = WideCharToMultiByte(CP_ACP, 0, data, static_cast<int>(size), bytes,
+    const int length = WideCharToMultiByte(out.code_page, 0, data, static_cast<int>(size), bytes,
                                            static_cast<int>(sizeof bytes), nullptr, nullptr);
     return length > 0 && write_bytes(out.stream, bytes, static_cast<std::size_t>(length));
 }
@@ -168,12 +168,12 @@ Stream standard_error()
 
 template <class Char> Output<Char> open_output(Stream stream, Char *buffer, std::size_t capacity)
 {
-    bool console = false;
 #ifdef _WIN32
     DWORD mode = 0;
-    console = GetConsoleMode(stream, &mode) != 0;
+    return {buffer, capacity, 0, stream, GetConsoleMode(stream, &mode) != 0, CP_ACP, 0};
+#else
+    return {buffer, capacity, 0, stream, false, 0, 0};
 #endif
-    return {buffer, capacity, 0, stream, console, 0};
 }
 
 template <class Char> void spill(Output<Char> &out, const Char *data, std::size_t size)

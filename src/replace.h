@@ -34,7 +34,8 @@ template <class Char> struct Output {
     std::size_t capacity; // in units; at least 2
     std::size_t size;
     Stream stream;
-    bool console; // Windows: the stream is a console, written as UTF-16
+    bool console;           // Windows: the stream is a console, written as UTF-16
+    unsigned int code_page; // Windows: what anything else gets; the ANSI code page
     int error;
 };
 

@@ -1,6 +1,7 @@
 # Read by cpack before it builds each package (CPACK_PROJECT_CONFIG_FILE).
 #
-# Every time stored in a package is SOURCE_DATE_EPOCH, which CPack honours:
+# Every time stored in a package is SOURCE_DATE_EPOCH, which CPack honours,
+# and so does the strip it runs, which writes it into strrepl.exe's header:
 # the caller's if set, else the time of the last commit, so that two builds of
 # one commit make the same bytes.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})

@@ -3,11 +3,14 @@
 #
 # Both are reproducible: two builds of one commit, in any folders, give the
 # same bytes (tests/reproducible.sh). Every time stored in a package is
-# SOURCE_DATE_EPOCH, or else the last commit's time (cmake/cpack-options.cmake);
-# compressed files are made with gzip -n, which stores neither name nor time.
+# SOURCE_DATE_EPOCH, or else the last commit's time (cpack-options.cmake);
+# compressed files are made with gzip -n, which stores neither name nor time;
+# cpack-pre-build.cmake and cpack-post-build.cmake take out what CPack would
+# take from the build machine.
 include(GNUInstallDirs)
 
-# Directories the packages create: the same modes whatever the umask.
+# Folders made by installing: 0755, less what the umask takes away (for the
+# packages cpack-pre-build.cmake puts that back).
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 

@@ -18,6 +18,5 @@ target_link_options(strrepl PRIVATE
     # 4.0 would do; LLVM's 6.0 would not).
     -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
     -Wl,--major-os-version,5,--minor-os-version,1
-    -Wl,--major-image-version,${PROJECT_VERSION_MAJOR},--minor-image-version,${PROJECT_VERSION_MINOR}
     # The link time in the header would make every build different.
     -Wl,--no-insert-timestamp)

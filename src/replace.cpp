@@ -5,9 +5,10 @@
 namespace
 {
 
-// Candidates closer than this are found by looking at each unit here; past
-// it, the library's search (vectorised) takes the rest of the gap. Pieces up
-// to this long are copied as one fixed-size block.
+// Candidates this close are found by looking at each unit here; past that
+// the library's search (vectorised, but a call) takes the rest of the gap.
+constexpr std::size_t short_gap = 8;
+// Pieces up to this long are copied as one fixed-size block.
 constexpr std::size_t short_piece = 16;
 
 } // namespace
@@ -65,7 +66,7 @@ void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Ch
         // The next unit equal to the search string's first: near ones here,
         // far ones by the library's search.
         const Char *const near =
-            static_cast<std::size_t>(last - pos) > short_piece ? pos + short_piece : last;
+            static_cast<std::size_t>(last - pos) > short_gap ? pos + short_gap : last;
         while (pos < near && *pos != first)
             ++pos;
         if (pos == near) {

@@ -39,7 +39,7 @@ build() {
     cd "$dir"
     case $target in
     linux)
-        cmake --preset release
+        cmake --preset release -DBUILD_TESTING=OFF
         cmake --build build/release
         (cd build/release && cpack -G DEB)
         ;;

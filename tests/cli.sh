@@ -194,11 +194,118 @@ else
     run 256MiB-result-streamed 0 "$((131071 * 2048))"$'\n' '' streamed "$amax" a "$z2k"
 fi
 
-# A batch file captures the result and branches on errorlevel.
-batch() { WINEPATH=${argv0%\\*} tool_cmd "$(winepath -w "$here/replace.bat")" "$@"; }
-tool_cmd() { "${emulator[@]}" cmd /c "$@"; }
-run windows:batch-result 0 "Result: my_summer_report.txt$eol" '' batch 'my summer report.txt' ' ' _
-run windows:batch-failure 1 '' "strrepl <string> <replace> <replace with>${eol}replace.bat: no result$eol" batch 'my summer report.txt' ' '
+# The batch file example, run as a user runs it: from a line of another batch
+# file, where its operands are written as they would be typed (an argument of
+# wine cmd /c cannot carry them: Wine passes a quote in it on as \", which cmd
+# takes for a backslash and a quote), in the working directory it sits in, with
+# strrepl.exe found along PATH and TEMP a directory of its own whose name needs
+# quoting. Anything left in TEMP afterwards fails the case.
+# Wine's cmd leaves a file in TMP for each for /f ('command'), and writes it
+# there by a path it does not quote: TMP is elsewhere, and holds no space
+# whatever TMPDIR does.
+# Wine cannot show every case: it expands % and ! again in what an expansion
+# produced, and it has no default end-of-line character for for /f.
+if ((windows)); then
+    bat=$work/batch
+    bat_temp="$bat/temp & (x) ^ dir"
+    bat_tmp=$(mktemp -d /tmp/strrepl-cli.XXXXXX)
+    trap 'rm -rf "$work" "$bat_tmp"' EXIT
+    mkdir "$bat" "$bat_temp" && touch "$bat/file"
+    cp "$here/replace.bat" "$bat/"
+    bin=${argv0%\\*}
+    bat_tmp_w=$(winepath -w "$bat_tmp")
+    bat_temp_w=$(winepath -w "$bat_temp")
+    file_w=$(winepath -w "$bat/file")
+fi
+
+# bat_file NAME LINE...: a batch file that sets TMP and TEMP, then runs LINEs.
+bat_file() {
+    local name=$1
+    shift
+    {
+        printf '@set "TMP=%s"\r\n@set "TEMP=%s"\r\n' "$bat_tmp_w" "${use_temp_w:-$bat_temp_w}"
+        printf '@%s\r\n' "$@"
+    } >"$bat/$name"
+}
+in_bat() { (cd "$bat" && WINEPATH=$bin "${emulator[@]}" cmd /c "$@"); }
+# left_in_temp STATUS: reports and removes what a run left in TEMP.
+left_in_temp() {
+    if [[ -n $(ls -A "$bat_temp") ]]; then
+        echo "left in TEMP:" "$(ls -A "$bat_temp")" >&2
+        find "$bat_temp" -mindepth 1 -delete
+    fi
+    return "$1"
+}
+
+# batch OPERANDS: replace.bat OPERANDS.
+batch() {
+    bat_file run.bat "replace.bat $1"
+    in_bat run.bat
+    left_in_temp $?
+}
+# A caller's own variable of the same name is no result.
+stale() { result=stale batch "$@"; }
+# TEMP a file: no directory can be made there.
+no_temp() { use_temp_w=$file_w batch "$@"; }
+# Runs started together, each with a result of its own (and, started in the
+# same second, the same RANDOM numbers).
+together() {
+    local i pids=() status=0
+    for i in 1 2 3 4; do
+        bat_file "run$i.bat" "replace.bat \"run $1\" $1 $i"
+        in_bat "run$i.bat" >"$bat/out$i" &
+        pids+=($!)
+    done
+    for i in "${pids[@]}"; do wait "$i" || status=$?; done
+    cat "$bat"/out[1-4]
+    left_in_temp $status
+}
+# On a console (Wine gives cmd one when its standard input is a terminal): the
+# code page switched for the reading is switched back, and chcp's own output
+# stays out of the result.
+on_console() {
+    script -qec "cd $(printf %q "$bat") && WINEPATH=$(printf %q "$bin") $(printf '%q ' "${emulator[@]}") \
+cmd /c codepage.bat >codepage-out 2>codepage-err" /dev/null </dev/null >/dev/null
+    local status=$?
+    cat "$bat/codepage-out"
+    cat "$bat/codepage-err" >&2
+    return $status
+}
+batch_on_console() {
+    bat_file codepage.bat chcp "call replace.bat $1" chcp
+    on_console
+    left_in_temp $?
+}
+if ((windows)) && command -v script >/dev/null; then
+    bat_file codepage.bat chcp
+    code_page=$(on_console 2>/dev/null && echo .)
+    code_page=${code_page%.}
+    # No console after all: chcp cannot tell the code page.
+    [[ $code_page == *": 0$eol" ]] && code_page=
+else
+    code_page=
+fi
+
+no_result="replace.bat: no result$eol"
+usage_then_no_result="strrepl <string> <replace> <replace with>$eol$no_result"
+#   name                            status stdout                               stderr                 operands
+run windows:batch-result            0 "Result: my_summer_report.txt$eol"         ''                     batch '"my summer report.txt" " " _'
+run windows:batch-ampersand         0 "Result: tea & echo injected$eol"          ''                     batch '"tea & echo injected" x y'
+run windows:batch-pipe-redirect     0 "Result: a | sort > b < c$eol"             ''                     batch '"a | sort > b < c" x y'
+run windows:batch-parentheses       0 "Result: (draft) final)$eol"               ''                     batch '"(draft) final)" x y'
+run windows:batch-carets            0 "Result: x^y^^z$eol"                       ''                     batch '"x^y^^z" q r'
+run windows:batch-quotes            0 "Result: say \"hi\" & echo injected$eol"   ''                     batch '"say \"x\" & echo injected" x hi'
+run windows:batch-leading-semicolon 0 "Result: ;comment$eol"                     ''                     batch '";comment" x y'
+run windows:batch-empty-result      0 "Result: $eol"                             ''                     batch 'abc abc ""'
+run windows:batch-stale-result      0 "Result: $eol"                             ''                     stale 'abc abc ""'
+run windows:batch-failure           1 ''                                         "$usage_then_no_result" batch '"my summer report.txt" " "'
+run windows:batch-no-temp           1 ''                                         "$no_result"           no_temp 'a b c'
+run windows:batch-together          0 "Result: run 1${eol}Result: run 2${eol}Result: run 3${eol}Result: run 4$eol" '' together '#'
+if [[ -n $code_page ]]; then
+    run windows:batch-console       0 "${code_page}Result: a and b$eol$code_page" '' batch_on_console '"a&b" "&" " and "'
+else
+    skipped=$((skipped + 1))
+fi
 
 echo "$passed passed, $failed failed, $skipped skipped"
 ((failed == 0))

@@ -145,11 +145,22 @@ const Replacement replacements[] = {
     {"0123456789abcdeX0123456789abcdef", "0123456789abcdef", "#", "0123456789abcdeX#"},
     {"0123456789abcdefX0123456789abcdefg", "0123456789abcdefg", "#", "0123456789abcdefX#"},
     {"aaaaaaaaaaaaaaaaaaaaaaaaaab", "aaaaaaaaaaaaaaaaaaab", "#", "aaaaaaa#"},
+    // Pieces on either side of the fixed-size copy's 16 units, and pieces
+    // longer than a 32-unit buffer: a gap and a replacement.
+    {"0123456789abcde=0123456789abcdef=0123456789abcdefg=", "=", "0123456789abcdef",
+     "0123456789abcde0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdefg"
+     "0123456789abcdef"},
+    {"0123456789abcdefghijklmnopqrstuvwxyz0123456789=", "=", "",
+     "0123456789abcdefghijklmnopqrstuvwxyz0123456789"},
+    {"a=b=", "=", "0123456789abcdefghijklmnopqrstuvwxyz0123456789",
+     "a0123456789abcdefghijklmnopqrstuvwxyz0123456789b0123456789abcdefghijklmnopqrstuvwxyz012345678"
+     "9"},
 };
 
-// Buffers from the smallest an Output takes to one that holds every result:
-// pieces that fit, fill it exactly, overflow it by one and dwarf it.
-constexpr std::size_t capacities[] = {2, 3, 4, 5, 17, 4096};
+// Buffers from the smallest an Output takes to one that holds every result,
+// with those either side of the fixed-size copy's 16 units: across the rows,
+// pieces that fit, fill the buffer exactly, overflow it by one and dwarf it.
+constexpr std::size_t capacities[] = {2, 3, 4, 5, 15, 16, 17, 31, 32, 33, 4096};
 
 template <class Char> void check_table()
 {

@@ -12,6 +12,9 @@
 namespace
 {
 
+// The usage and error lines gather here; a longer program name goes out
+// straight from the argument vector.
+constexpr std::size_t message_units = 256;
 #ifdef _WIN32
 constexpr std::size_t output_units = 1 << 13;
 const wchar_t line_end[] = L"\r\n";
@@ -70,8 +73,8 @@ bool finish(Output<Unit> &out, const Unit *name)
     }
 #endif
     if (!ok) {
-        Unit buffer[256];
-        Output<Unit> err = open_output(standard_error(), buffer, 256);
+        Unit buffer[message_units];
+        Output<Unit> err = open_output(standard_error(), buffer, message_units);
         put<Unit>(err, name);
         put_ascii(err, ": write error: ");
         put_ascii(err, std::strerror(error));
@@ -83,8 +86,8 @@ bool finish(Output<Unit> &out, const Unit *name)
 
 void print_usage(const Unit *name)
 {
-    Unit buffer[256];
-    Output<Unit> err = open_output(standard_error(), buffer, 256);
+    Unit buffer[message_units];
+    Output<Unit> err = open_output(standard_error(), buffer, message_units);
     put<Unit>(err, name);
     put<Unit>(err, STRREPL_TEXT(" <string> <replace> <replace with>"));
     put<Unit>(err, line_end);

@@ -52,22 +52,16 @@ template <class Char> bool flush(Output<Char> &out);
 // The slow path of put: the piece does not fit in what is left of the buffer.
 template <class Char> void spill(Output<Char> &out, const Char *data, std::size_t size);
 
-// Appends a piece to the output. Short pieces are copied here, inline, where
-// a call to the library's copy would cost more than the copy itself.
+// Appends a piece to the output. (The scan in replace_all keeps a write
+// cursor of its own and comes here only for its last piece.)
 template <class Char> inline void put(Output<Char> &out, const Char *data, std::size_t size)
 {
     if (size > out.capacity - out.size) {
         spill(out, data, size);
         return;
     }
-    Char *to = out.buffer + out.size;
+    std::char_traits<Char>::copy(out.buffer + out.size, data, size);
     out.size += size;
-    if (size <= 8) {
-        for (std::size_t i = 0; i < size; ++i)
-            to[i] = data[i];
-    } else {
-        std::char_traits<Char>::copy(to, data, size);
-    }
 }
 
 template <class Char> inline void put(Output<Char> &out, std::basic_string_view<Char> text)

@@ -36,19 +36,18 @@ strrepl_check_version(doc/debian/changelog "^strrepl \\(([^)]+)\\)")
 strrepl_check_version(doc/strrepl.1 "^\\.TH [^\n]*\"strrepl ([^\"]+)\"")
 
 if(WIN32)
-    # For Windows users: the program, what it is and its licence, as text
-    # that Notepad shows (before Windows 10 it needs CR LF).
+    # For Windows users: the program, the batch file that calls it, what it
+    # is and its licence, in CR LF (Notepad before Windows 10 needs it, and
+    # cmd misreads labels in a batch file without it).
     set(windows ${CMAKE_CURRENT_BINARY_DIR}/windows)
     configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${windows}/README.txt
                    @ONLY NEWLINE_STYLE CRLF)
     configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${windows}/LICENSE.txt
                    @ONLY NEWLINE_STYLE CRLF)
     install(TARGETS strrepl RUNTIME DESTINATION .)
-    install(FILES ${windows}/README.txt ${windows}/LICENSE.txt DESTINATION .)
-    file(READ ${PROJECT_SOURCE_DIR}/doc/README-windows.txt readme)
-    if(readme MATCHES "BATCH EXAMPLE GOES HERE")
-        message(WARNING "doc/README-windows.txt: the batch file section is still to be written")
-    endif()
+    # In CR LF as checked out (.gitattributes).
+    install(FILES ${PROJECT_SOURCE_DIR}/doc/replace.bat ${windows}/README.txt
+            ${windows}/LICENSE.txt DESTINATION .)
     find_program(STRREPL_ZIP zip)
     set(CPACK_STRREPL_ZIP "${STRREPL_ZIP}")
     set(CPACK_GENERATOR ZIP)

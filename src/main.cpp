@@ -40,7 +40,8 @@ int main(int argc, char *argv[])
         print_usage(name);
         return 1;
     }
-    Unit buffer[output_units];
+    // Static, not on the stack: a run must work on the smallest stack.
+    static Unit buffer[output_units];
     Output<Unit> out = open_output(standard_output(), buffer, output_units);
     replace_all<Unit>(argv[1], argv[2], argv[3], out);
     return finish(out, name) ? 0 : 1;
@@ -73,7 +74,7 @@ bool finish(Output<Unit> &out, const Unit *name)
     }
 #endif
     if (!ok) {
-        Unit buffer[message_units];
+        static Unit buffer[message_units];
         Output<Unit> err = open_output(standard_error(), buffer, message_units);
         put<Unit>(err, name);
         put_ascii(err, ": write error: ");
@@ -86,7 +87,7 @@ bool finish(Output<Unit> &out, const Unit *name)
 
 void print_usage(const Unit *name)
 {
-    Unit buffer[message_units];
+    static Unit buffer[message_units];
     Output<Unit> err = open_output(standard_error(), buffer, message_units);
     put<Unit>(err, name);
     put<Unit>(err, STRREPL_TEXT(" <string> <replace> <replace with>"));

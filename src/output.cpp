@@ -12,6 +12,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -26,6 +27,28 @@ constexpr std::size_t piece = 4096;
 // Bytes the ANSI code page needs at most per UTF-16 unit: two in the
 // double-byte code pages, three where the code page is UTF-8.
 constexpr std::size_t bytes_per_unit = 3;
+
+// A character the code page lacks becomes its default character, '?', never
+// a "best fit" look-alike: those include " & < > | ^ % ! \ / - *, which mean
+// something to cmd, to a program's argument splitting or to a path. The code
+// pages listed here refuse any flag, and have no best fit to refuse.
+DWORD conversion_flags(unsigned int code_page)
+{
+    switch (code_page) {
+    case 42: // Symbol
+    case 50220:
+    case 50221:
+    case 50222:
+    case 50225:
+    case 50227:
+    case 50229: // ISO 2022
+    case CP_UTF7:
+    case CP_UTF8:
+        return 0;
+    default:
+        return code_page >= 57002 && code_page <= 57011 ? 0 : WC_NO_BEST_FIT_CHARS; // ISCII
+    }
+}
 
 bool high_surrogate(wchar_t unit)
 {
@@ -80,8 +103,9 @@ bool write_piece(Output<wchar_t> &out, const wchar_t *data, std::size_t size)
         }
         return true;
     }
-    char bytes[piece * bytes_per_unit];
-    const int length = WideCharToMultiByte(out.code_page, 0, data, static_cast<int>(size), bytes,
+    static char bytes[piece * bytes_per_unit];
+    const int length = WideCharToMultiByte(out.code_page, conversion_flags(out.code_page), data,
+                                           static_cast<int>(size), bytes,
                                            static_cast<int>(sizeof bytes), nullptr, nullptr);
     return length > 0 && write_bytes(out.stream, bytes, static_cast<std::size_t>(length));
 }
@@ -113,6 +137,12 @@ std::size_t deliver(Output<Char> &out, const Char *data, std::size_t size, bool 
         if (written >= 0) {
             bytes += written;
             left -= static_cast<std::size_t>(written);
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // The stream was opened non-blocking, perhaps by another process
+            // that shares it: wait until it takes more, and leave its flags be.
+            pollfd ready = {out.stream, POLLOUT, 0};
+            if (poll(&ready, 1, -1) < 0 && errno != EINTR)
+                out.error = errno;
         } else if (errno != EINTR) {
             out.error = errno;
         }
@@ -170,7 +200,8 @@ template <class Char> Output<Char> open_output(Stream stream, Char *buffer, std:
 {
 #ifdef _WIN32
     DWORD mode = 0;
-    return {buffer, capacity, 0, stream, GetConsoleMode(stream, &mode) != 0, CP_ACP, 0};
+    // The code page by number: whether it takes flags depends on which it is.
+    return {buffer, capacity, 0, stream, GetConsoleMode(stream, &mode) != 0, GetACP(), 0};
 #else
     return {buffer, capacity, 0, stream, false, 0, 0};
 #endif

@@ -120,16 +120,23 @@ if ((windows)); then
     long932_out=$(in_cp CP932 "$(printf '%*s' 4000 '' | sed 's/ /ソフト/g')")
 fi
 
+# A character the code page lacks is '?' in a file, never a "best fit"
+# look-alike: the fullwidth forms of what cmd, a command line or a path acts
+# on, a modifier letter that looks like a quote, Omega (O), the yen sign and
+# the soft hyphen (\ and - in 932). What the code page holds, é in 1252 and
+# the fullwidth & in 932, is its own bytes. A console shows all as typed.
+fullwidth='＂＆＜＞｜＾％！／＼＊'
 #   name                           status stdout                 stderr      operands
-run windows:look-alike-in-file     0 'Omega'                     '' de tool Ωmega O X
+run windows:lacking-in-1252        0 "??????????? ? ?mega caf$(in_cp CP1252 é)" '' de tool "$fullwidth ʺ Ωmega café" x y
+run windows:lacking-in-932         0 "$(in_cp CP932 ＆) ?100 a?b"  '' ja tool '＆ ¥100 a­b' x y
 run windows:missing-in-file        0 '?x'                        '' de tool 日本 本 x
 run windows:code-page-1250         0 "$(in_cp CP1250 zazółć)"       '' pl tool zażółć ż z
 run windows:code-page-1251         0 "$(in_cp CP1251 'Привет, world')" '' ru tool 'Привет, мир' мир world
 run windows:double-byte-whole      0 "$tsu"                      '' ja tool 'C:\表\ソフト' '\' /
 run windows:double-byte-long       0 "$long932_out"              '' ja tool "$long932" 表 ソフト
-run windows:look-alike-on-console  0 'Ωmega'                     '' de console Ωmega O X
+run windows:lacking-on-console     0 "$fullwidth ʺ Ωmega café"   '' de console "$fullwidth ʺ Ωmega café" x y
 run windows:missing-on-console     0 '日x'                       '' de console 日本 本 x
-run windows:double-byte-on-console 0 'C:/表/ソフト'              '' ja console 'C:\表\ソフト' '\' /
+run windows:double-byte-on-console 0 'C:/表/ソフト ＆ ¥1 a­b'     '' ja console 'C:\表\ソフト ＆ ¥1 a­b' '\' /
 run windows:lone-surrogates        0 '?-?-'                      '' de wide '\uD83D\uDE00\uD83D\uDE00 \uDE00 -'
 run windows:lone-surrogate-at-end  0 'ac?'                       '' de wide 'ab\uD83D b c'
 
@@ -192,7 +199,19 @@ else
         ((kib < 128 * 1024)) || echo "peak memory $kib KiB"
     }
     run 256MiB-result-streamed 0 "$((131071 * 2048))"$'\n' '' streamed "$amax" a "$z2k"
+    # Standard output non-blocking (the flag belongs to the open pipe, which
+    # a parent may have set) and a reader that starts late: all of a 4 MiB
+    # result arrives.
+    nonblocking() {
+        perl -MFcntl -e 'fcntl(STDOUT, F_SETFL, fcntl(STDOUT, F_GETFL, 0) | O_NONBLOCK)
+            or die "fcntl: $!"; exec @ARGV or die "exec: $!"' "$exe" "$@" | { sleep 0.2 && wc -c; }
+        return "${PIPESTATUS[0]}"
+    }
+    run nonblocking-late-reader 0 "$((131071 * 32))"$'\n' '' nonblocking "$amax" a "${z2k:0:32}"
 fi
+# The smallest stack a shell lets a program have.
+small_stack() { (ulimit -s 16 && exec "$exe" "$@"); }
+run native:16KiB-stack 0 'aXc' '' small_stack abc b X
 
 # The batch file example, run as a user runs it: from a line of another batch
 # file, where its operands are written as they would be typed (an argument of
@@ -211,7 +230,7 @@ if ((windows)); then
     bat_tmp=$(mktemp -d /tmp/strrepl-cli.XXXXXX)
     trap 'rm -rf "$work" "$bat_tmp"' EXIT
     mkdir "$bat" "$bat_temp" && touch "$bat/file"
-    cp "$here/replace.bat" "$bat/"
+    cp "$here/../doc/replace.bat" "$bat/"
     bin=${argv0%\\*}
     bat_tmp_w=$(winepath -w "$bat_tmp")
     bat_temp_w=$(winepath -w "$bat_temp")
@@ -286,6 +305,20 @@ else
     code_page=
 fi
 
+# A careless caller that puts the result on a command line of its own: a
+# fullwidth name must reach it as '?', never as " & > that would run.
+careless() {
+    bat_file careless.bat "for /f \"delims=\" %%r in ('strrepl %* .txt .bak') do set \"new=%%r\"" \
+        'echo "%new%"'
+    in_bat careless.bat "$1"
+    local status=$?
+    if [[ -e $bat/pwned.bak ]]; then
+        echo "a command ran: pwned.bak" >&2
+        rm -f "$bat/pwned.bak"
+    fi
+    left_in_temp $status
+}
+
 no_result="replace.bat: no result$eol"
 usage_then_no_result="strrepl <string> <replace> <replace with>$eol$no_result"
 #   name                            status stdout                               stderr                 operands
@@ -301,6 +334,7 @@ run windows:batch-stale-result      0 "Result: $eol"                            
 run windows:batch-failure           1 ''                                         "$usage_then_no_result" batch '"my summer report.txt" " "'
 run windows:batch-no-temp           1 ''                                         "$no_result"           no_temp 'a b c'
 run windows:batch-together          0 "Result: run 1${eol}Result: run 2${eol}Result: run 3${eol}Result: run 4$eol" '' together '#'
+run windows:batch-fullwidth-name     0 "\"report? ? echo INJECTED ? pwned.bak ? rem ?.bak\"$eol" '' de careless 'report＂ ＆ echo INJECTED ＞ pwned.txt ＆ rem ＂.txt'
 if [[ -n $code_page ]]; then
     run windows:batch-console       0 "${code_page}Result: a and b$eol$code_page" '' batch_on_console '"a&b" "&" " and "'
 else

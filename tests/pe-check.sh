@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Holds strrepl.exe to what lets it run on every 32-bit Windows from XP on.
+# Holds strrepl.exe to what lets it run on every 32-bit Windows from XP on,
+# and to its hardening.
 #
-#   pe-check.sh EXE IMPORTS VERSION   check EXE; IMPORTS is tests/windows-imports.txt
-#   pe-check.sh --print EXE           print EXE's imports in the IMPORTS format
+#   pe-check.sh EXE IMPORTS VERSION BUILT   check EXE; IMPORTS is
+#                                           tests/windows-imports.txt, BUILT
+#                                           the build's EXE with its symbols
+#   pe-check.sh --print EXE                 print EXE's imports in the IMPORTS format
 #
 # Checks the PE header (PE32, i386, console, subsystem and OS version at most
-# 5.01), that the only DLLs are KERNEL32.dll and the system's msvcrt.dll,
+# 5.01, ASLR and DEP), that BUILT is EXE's code and checks a stack canary in
+# wmain, that the only DLLs are KERNEL32.dll and the system's msvcrt.dll,
 # imported directly (no delay-loading), that the imported functions are
 # exactly those in IMPORTS, that none is one known to be missing on XP, and
 # that the version resource names VERSION. A new import fails the check until
@@ -31,8 +35,8 @@ if [[ ${1:-} == --print ]]; then
     imports "$2"
     exit
 fi
-[[ $# == 3 ]] || { echo "usage: $0 EXE IMPORTS VERSION | --print EXE" >&2; exit 2; }
-exe=$1 list=$2 version=$3
+[[ $# == 4 ]] || { echo "usage: $0 EXE IMPORTS VERSION BUILT | --print EXE" >&2; exit 2; }
+exe=$1 list=$2 version=$3 built=$4
 
 header=$("$objdump" -p "$exe") || exit 1
 failed=0
@@ -53,6 +57,23 @@ Magic|010b|PE32, a 32-bit program
 Subsystem|00000003|a console program (Windows CUI)
 EOF
 grep -q 'file format pei-i386$' <<<"$header" || fail "not an i386 PE image"
+
+# DllCharacteristics flags: a load address of its own each run (ASLR), and
+# no code run from data (DEP).
+characteristics=$((16#$(field DllCharacteristics)))
+((characteristics & 0x40)) || fail "no DYNAMIC_BASE: Windows would load it at one fixed address"
+((characteristics & 0x100)) || fail "no NX_COMPAT: its data could be run as code"
+
+# A stack canary, seen where the symbols are: the build's strrepl.exe,
+# whose code must be the one that ships.
+objcopy=${objdump%objdump}objcopy
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$objcopy" -O binary --only-section=.text "$exe" "$work/exe.text"
+"$objcopy" -O binary --only-section=.text "$built" "$work/built.text"
+cmp -s "$work/exe.text" "$work/built.text" || fail "$built is not the code that ships"
+"$objdump" -d --disassemble=_wmain "$built" | grep -q 'call.*<___stack_chk_fail>' ||
+    fail "wmain checks no stack canary"
 
 # The Windows versions the program asks for: XP is 5.1.
 while read -r major minor; do
@@ -126,6 +147,6 @@ if ((failed)); then
     echo "$failed failed"
     exit 1
 fi
-printf '%s: PE32 i386 console, subsystem %d.%02d, %d imports as listed, version %s\n' \
+printf '%s: PE32 i386 console, subsystem %d.%02d, ASLR, DEP, canaries, %d imports as listed, version %s\n' \
     "$(basename "$exe")" "$(field MajorSubsystemVersion)" "$(field MinorSubsystemVersion)" \
     "$(wc -l <<<"$functions")" "$version"

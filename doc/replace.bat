@@ -1,12 +1,17 @@
 @echo off
-rem replace.bat STRING REPLACE WITH: prints "Result: " and the rewritten string.
+rem replace.bat STRING REPLACE WITH: prints "Result: " and STRING with every
+rem REPLACE replaced by WITH; with no result, a message and errorlevel 1.
+rem It runs the strrepl.exe in its own folder, or else the one on PATH.
 setlocal EnableExtensions DisableDelayedExpansion
+
+set "strrepl=%~dp0strrepl.exe"
+if not exist "%strrepl%" set "strrepl=strrepl"
 
 rem The result goes through a file, as for /f ('command') does not pass the
 rem command's exit status on to errorlevel. The file sits in a directory of
 rem this run's own: md fails when the name is taken (RANDOM gives the same
-rem numbers to runs started in the same second). md need not clear
-rem errorlevel when it succeeds (Wine's does not), so it is cleared first.
+rem numbers to runs started in the same second). md need not set
+rem errorlevel to 0 when it succeeds, so it is cleared first.
 set "tries=0"
 :claim
 set /a "tries+=1"
@@ -17,13 +22,13 @@ md "%work%" 2>nul
 if errorlevel 1 goto claim
 set "out=%work%\result"
 
-strrepl %* >"%out%"
+"%strrepl%" %* >"%out%"
 if errorlevel 1 goto cleanup
 
 rem for /f decodes the file in the console's code page, and strrepl writes
 rem the ANSI code page's bytes: the console is switched to the ANSI code
-rem page while the file is read, and back afterwards. When either number is
-rem unknown (no console, where chcp says 0), the console is left alone.
+rem page while the file is read, and back afterwards. When either number
+rem cannot be read (there is no console), the console is left alone.
 set "con="
 set "ansi="
 for /f "tokens=2 delims=:" %%c in ('chcp') do set "con=%%c"
@@ -37,9 +42,8 @@ if not defined ansi set "con="
 if defined con chcp %ansi% >nul 2>&1
 
 rem for /f skips a line that begins with its end-of-line character, ";"
-rem unless told otherwise. Only an unquoted option string turns that off,
-rem and Wine's cmd, which runs the tests, cannot parse one: a result that
-rem begins with ";" is read again with another end-of-line character.
+rem unless told otherwise: a result that begins with ";" is read again with
+rem ":" as that character.
 set "result="
 for /f "usebackq eol=; delims=" %%r in ("%out%") do set "result=%%r"
 if not defined result for /f "usebackq eol=: delims=" %%r in ("%out%") do set "result=%%r"
@@ -48,7 +52,7 @@ del "%out%"
 rd "%work%"
 
 rem Delayed expansion puts the value in after the line has been parsed, so
-rem no character in it means anything to cmd.
+rem no character in it (& | < > ( ) ^ " %) means anything to cmd.
 setlocal EnableDelayedExpansion
 echo Result: !result!
 exit /b 0

@@ -92,17 +92,22 @@ function(strrepl_normalise_zip package)
         message(WARNING "zip not found: ${package} lists its files in the file system's order")
         return()
     endif()
+    # Names are stored from the folder the ZIP unpacks into, if it has one.
     set(staged "${CPACK_TEMPORARY_DIRECTORY}")
-    file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${staged}" "${staged}/*")
+    set(root "${staged}")
+    if(CPACK_INCLUDE_TOPLEVEL_DIRECTORY)
+        get_filename_component(root "${staged}" DIRECTORY)
+    endif()
+    file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${root}" "${staged}/*")
     list(SORT files)
     if(DEFINED ENV{SOURCE_DATE_EPOCH})
         execute_process(COMMAND touch -h -d "@$ENV{SOURCE_DATE_EPOCH}" ${files}
-                        WORKING_DIRECTORY "${staged}" COMMAND_ERROR_IS_FATAL ANY)
+                        WORKING_DIRECTORY "${root}" COMMAND_ERROR_IS_FATAL ANY)
     endif()
     file(REMOVE "${package}")
     # zip stores local times (TZ is UTC here, cmake/cpack-options.cmake).
     execute_process(COMMAND "${CPACK_STRREPL_ZIP}" -q -X -D "${package}" ${files}
-                    WORKING_DIRECTORY "${staged}" COMMAND_ERROR_IS_FATAL ANY)
+                    WORKING_DIRECTORY "${root}" COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 
 foreach(package IN LISTS CPACK_PACKAGE_FILES)

@@ -52,6 +52,8 @@ if(WIN32)
     set(CPACK_STRREPL_ZIP "${STRREPL_ZIP}")
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME windows-x86)
+    # It unpacks into one folder, strrepl-<version>-windows-x86.
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
     find_program(GZIP gzip REQUIRED)
     set(debian ${CMAKE_CURRENT_BINARY_DIR}/debian)
@@ -82,8 +84,10 @@ else()
     install(FILES ${debian}/strrepl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md ${debian}/copyright ${debian}/changelog.gz
             DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    # The .deb's alone: cmake --install leaves it out.
     install(FILES ${PROJECT_SOURCE_DIR}/doc/debian/lintian-overrides
-            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME strrepl)
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME strrepl
+            COMPONENT debian EXCLUDE_FROM_ALL)
     # Stripping leaves the compilers' version notes in .comment.
     install(CODE "
         if(CMAKE_INSTALL_DO_STRIP)
@@ -93,6 +97,9 @@ else()
         endif()")
 
     set(CPACK_GENERATOR DEB)
+    set(CPACK_INSTALL_CMAKE_PROJECTS
+        "${CMAKE_BINARY_DIR};strrepl;Unspecified;/;${CMAKE_BINARY_DIR};strrepl;debian;/")
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -116,7 +123,6 @@ set(CPACK_PACKAGE_VENDOR "The strrepl developers")
 set(CPACK_PACKAGE_CONTACT "${STRREPL_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-options.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/cpack-pre-build.cmake)

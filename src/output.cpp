@@ -5,7 +5,7 @@
 // else (file, pipe, NUL) the ANSI code page's bytes, exactly the bytes and
 // nothing added (no CR before LF). Either way in pieces that never part a
 // surrogate pair.
-#include "replace.h"
+#include "output.h"
 
 #include <cerrno>
 

@@ -2,72 +2,15 @@
 //
 // The replacement works on code units of one character type: bytes on Linux,
 // UTF-16 code units on Windows, where operands arrive as UTF-16. Results go to
-// an Output, a small buffer of the tool's own in front of one standard stream.
+// an Output (output.h).
 #ifndef STRREPL_REPLACE_H
 #define STRREPL_REPLACE_H
+
+#include "output.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-#ifdef _WIN32
-using Unit = wchar_t; // what the command line holds: UTF-16 code units
-#define STRREPL_TEXT(s) L##s
-#else
-using Unit = char; // raw bytes
-#define STRREPL_TEXT(s) s
-#endif
-
-// Where an Output delivers: a file descriptor, or on Windows a HANDLE.
-#ifdef _WIN32
-using Stream = void *;
-#else
-using Stream = int;
-#endif
-
-// Pieces of output gather in `buffer`; a piece that does not fit goes out with
-// the buffer's contents, or straight from where it lies when it is long. After
-// the first failure nothing more is written and `error` keeps its reason
-// (an errno value); 0 while everything has been delivered.
-template <class Char> struct Output {
-    Char *buffer;
-    std::size_t capacity; // in units; at least 2
-    std::size_t size;
-    Stream stream;
-    bool console;           // Windows: the stream is a console, written as UTF-16
-    unsigned int code_page; // Windows: what anything else gets; the ANSI code page
-    int error;
-};
-
-// The process's standard output and standard error.
-Stream standard_output();
-Stream standard_error();
-
-// An Output on `stream` that gathers in the caller's `buffer`.
-template <class Char> Output<Char> open_output(Stream stream, Char *buffer, std::size_t capacity);
-
-// Delivers everything gathered. Returns false if anything was lost.
-template <class Char> bool flush(Output<Char> &out);
-
-// The slow path of put: the piece does not fit in what is left of the buffer.
-template <class Char> void spill(Output<Char> &out, const Char *data, std::size_t size);
-
-// Appends a piece to the output. (The scan in replace_all keeps a write
-// cursor of its own and comes here only for its last piece.)
-template <class Char> inline void put(Output<Char> &out, const Char *data, std::size_t size)
-{
-    if (size > out.capacity - out.size) {
-        spill(out, data, size);
-        return;
-    }
-    std::char_traits<Char>::copy(out.buffer + out.size, data, size);
-    out.size += size;
-}
-
-template <class Char> inline void put(Output<Char> &out, std::basic_string_view<Char> text)
-{
-    put(out, text.data(), text.size());
-}
 
 // Length of `search` if `text` begins with all of it, otherwise 0.
 // An empty search string never matches, so it gives 0 too. The comparison
@@ -97,12 +40,5 @@ inline std::size_t match_prefix(std::basic_string_view<Char> text,
 template <class Char>
 void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
                  std::basic_string_view<Char> replacement, Output<Char> &out);
-
-#ifdef _WIN32
-// How many of the `size` units at `text` a piece of at most `limit` units
-// (limit >= 2) takes: all of them if they fit, otherwise `limit`, or one
-// fewer where that would part a surrogate pair.
-std::size_t piece_length(const wchar_t *text, std::size_t size, std::size_t limit);
-#endif
 
 #endif

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds the package of a build folder and checks it as a user would meet it.
+# Builds the package of a build folder, or installs it, and checks it as a
+# user would meet it.
 #
+#   package-check.sh BUILD_DIR install              cmake --install --strip: the
+#                                                   files, stripped, no Debian parts
 #   package-check.sh BUILD_DIR deb                  lintian, pedantic, no tag left;
 #                                                   the shipped strrepl's hardening
 #   package-check.sh BUILD_DIR zip IMPORTS VERSION  contents, CR LF text, the
@@ -10,9 +13,25 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$1 kind=$2
 
-(cd "$build" && cpack -G "${kind^^}" >/dev/null)
 case $kind in
+install)
+    # What cmake --install lays out for a prefix such as /usr/local.
+    prefix=$(mktemp -d)
+    trap 'rm -rf "$prefix"' EXIT
+    cmake --install "$build" --prefix "$prefix" --strip >/dev/null
+    files=$(cd "$prefix" && find . ! -type d | LC_ALL=C sort | tr '\n' ' ')
+    want="./bin/strrepl ./share/doc/strrepl/README.md ./share/doc/strrepl/changelog.gz"
+    want+=" ./share/doc/strrepl/copyright ./share/man/man1/strrepl.1.gz "
+    [[ $files == "$want" ]] || { echo "installed: $files"; exit 1; }
+    if readelf -SW "$prefix/bin/strrepl" | grep -q '\.symtab'; then
+        echo "bin/strrepl is not stripped"
+        exit 1
+    fi
+    [[ $("$prefix/bin/strrepl" abcabc bc X) == aXaX ]]
+    echo "installed: ${files% }"
+    ;;
 deb)
+    (cd "$build" && cpack -G DEB >/dev/null)
     lintian --fail-on error,warning --pedantic -I "$build"/strrepl_*.deb
     echo "lintian: no tag"
     shipped=$(mktemp -d)
@@ -21,14 +40,18 @@ deb)
     bash "$here/elf-check.sh" "$shipped/usr/bin/strrepl" "$build/strrepl"
     ;;
 zip)
+    (cd "$build" && cpack -G ZIP >/dev/null)
     imports=$3 version=$4
     zip=$(echo "$build"/strrepl-"$version"-windows-x86.zip)
+    # One folder, so that unpacking it into Downloads makes one thing there.
+    folder=strrepl-$version-windows-x86
     files=$(zipinfo -1 "$zip" | tr '\n' ' ')
-    [[ $files == "LICENSE.txt README.txt replace.bat strrepl.exe " ]] ||
-        { echo "$zip holds $files"; exit 1; }
-    shipped=$(mktemp -d)
-    trap 'rm -rf "$shipped"' EXIT
-    unzip -q "$zip" -d "$shipped"
+    want="$folder/LICENSE.txt $folder/README.txt $folder/replace.bat $folder/strrepl.exe "
+    [[ $files == "$want" ]] || { echo "$zip holds $files"; exit 1; }
+    unpacked=$(mktemp -d)
+    trap 'rm -rf "$unpacked"' EXIT
+    unzip -q "$zip" -d "$unpacked"
+    shipped=$unpacked/$folder
     for f in README.txt LICENSE.txt replace.bat; do
         awk '!/\r$/ { print FILENAME ": line " FNR " does not end in CR LF"; bad = 1 }
              END { exit bad }' "$shipped/$f"
@@ -36,14 +59,14 @@ zip)
     bash "$here/pe-check.sh" "$shipped/strrepl.exe" "$imports" "$version" "$build/strrepl.exe"
     # The batch file called by its path from another folder, with no
     # strrepl on PATH, finds the strrepl.exe beside it.
-    mkdir "$shipped/elsewhere"
-    got=$(cd "$shipped/elsewhere" &&
+    mkdir "$unpacked/elsewhere"
+    got=$(cd "$unpacked/elsewhere" &&
         wine cmd /c "$(winepath -w "$shipped/replace.bat")" abcabc bc X </dev/null 2>&1)
     [[ $got == $'Result: aXaX\r' ]] || { echo "replace.bat by its path: '$got'"; exit 1; }
     echo "replace.bat: runs the strrepl.exe beside it"
     ;;
 *)
-    echo "usage: $0 BUILD_DIR deb | BUILD_DIR zip IMPORTS VERSION" >&2
+    echo "usage: $0 BUILD_DIR install | BUILD_DIR deb | BUILD_DIR zip IMPORTS VERSION" >&2
     exit 2
     ;;
 esac

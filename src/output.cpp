@@ -8,6 +8,7 @@
 #include "output.h"
 
 #include <cerrno>
+#include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -234,6 +235,44 @@ template <class Char> bool flush(Output<Char> &out)
         deliver(out, out.buffer, out.size, true);
     out.size = 0;
     return out.error == 0;
+}
+
+namespace
+{
+
+// Appends text of the C library's (plain ASCII) to an output of any units.
+void put_ascii(Output<Unit> &out, const char *text)
+{
+    for (; *text != '\0'; ++text) {
+        const auto unit = static_cast<Unit>(*text);
+        put(out, &unit, 1);
+    }
+}
+
+} // namespace
+
+bool finish(Output<Unit> &out, const Unit *name)
+{
+    bool ok = flush(out);
+    int error = out.error;
+#ifndef _WIN32
+    // EBADF after a clean flush means the stream was never open, and
+    // nothing was lost.
+    if (close(out.stream) != 0 && ok && errno != EBADF && errno != EINTR) {
+        ok = false;
+        error = errno;
+    }
+#endif
+    if (!ok) {
+        static Unit buffer[message_units];
+        Output<Unit> err = open_output(standard_error(), buffer, message_units);
+        put<Unit>(err, name);
+        put_ascii(err, ": write error: ");
+        put_ascii(err, std::strerror(error));
+        put<Unit>(err, line_end);
+        flush(err);
+    }
+    return ok;
 }
 
 template Output<Unit> open_output(Stream, Unit *, std::size_t);

@@ -67,6 +67,21 @@ template <class Char> inline void put(Output<Char> &out, std::basic_string_view<
     put(out, text.data(), text.size());
 }
 
+// The line end of the lines the tool writes itself, and the buffer's size
+// they gather in (a longer program name goes out straight from where it lies).
+#ifdef _WIN32
+inline constexpr wchar_t line_end[] = L"\r\n";
+#else
+inline constexpr char line_end[] = "\n";
+#endif
+inline constexpr std::size_t message_units = 256;
+
+// Delivers the rest of `out` and closes its stream (on Linux, where a file
+// system may report a lost write only then). If anything was lost, writes
+// "`name`: write error: <reason>" to standard error. Returns whether all of
+// it arrived.
+bool finish(Output<Unit> &out, const Unit *name);
+
 #ifdef _WIN32
 // How many of the `size` units at `text` a piece of at most `limit` units
 // (limit >= 2) takes: all of them if they fit, otherwise `limit`, or one

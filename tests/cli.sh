@@ -94,6 +94,7 @@ run native:high-bytes       0      $'\xc3-\xa9' ''     tool $'\xc3\xa9t\xc3\xa9'
 run line-ends               0      $'a\nb\n'    ''     tool $'a\r\nb\r\n' $'\r\n' $'\n'
 run crlf-untouched          0      $'a\r\nb'    ''     tool $'a\r\nb' x y
 run trailing-newline        0      $'x\n'       ''     tool x x $'x\n'
+run sixteen-unit-search     0      'YX'         ''     tool 0123456789abcdefX 0123456789abcdef Y
 
 # Windows: operands arrive as UTF-16, whatever the code page, and results
 # leave in the ANSI code page of the user's locale, which Wine takes from the
@@ -136,6 +137,7 @@ run windows:double-byte-whole      0 "$tsu"                      '' ja tool 'C:\
 run windows:double-byte-long       0 "$long932_out"              '' ja tool "$long932" 表 ソフト
 run windows:lacking-on-console     0 "$fullwidth ʺ Ωmega café"   '' de console "$fullwidth ʺ Ωmega café" x y
 run windows:missing-on-console     0 '日x'                       '' de console 日本 本 x
+run windows:one-unit-on-console    0 'x'                         '' de console x a b
 run windows:double-byte-on-console 0 'C:/表/ソフト ＆ ¥1 a­b'     '' ja console 'C:\表\ソフト ＆ ¥1 a­b' '\' /
 run windows:lone-surrogates        0 '?-?-'                      '' de wide '\uD83D\uDE00\uD83D\uDE00 \uDE00 -'
 run windows:lone-surrogate-at-end  0 'ac?'                       '' de wide 'ab\uD83D b c'

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -11,7 +13,6 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -63,6 +64,12 @@ template <class Char> Output<Char> test_output(const TempFile &f, std::basic_str
     return out;
 }
 
+// The units as they lie in memory.
+template <class Char> std::string in_memory(const std::basic_string<Char> &units)
+{
+    return {reinterpret_cast<const char *>(units.data()), units.size() * sizeof(Char)};
+}
+
 // The bytes a result of these units must come out as: on Windows UTF-8,
 // converted in one piece; elsewhere the units as they lie.
 template <class Char> std::string expected_bytes(const std::basic_string<Char> &units)
@@ -77,7 +84,7 @@ template <class Char> std::string expected_bytes(const std::basic_string<Char> &
     WideCharToMultiByte(CP_UTF8, 0, units.data(), size, bytes.data(), length, nullptr, nullptr);
     return bytes;
 #else
-    return {reinterpret_cast<const char *>(units.data()), units.size() * sizeof(Char)};
+    return in_memory(units);
 #endif
 }
 
@@ -145,6 +152,9 @@ const Replacement replacements[] = {
     {"0123456789abcdeX0123456789abcdef", "0123456789abcdef", "#", "0123456789abcdeX#"},
     {"0123456789abcdefX0123456789abcdefg", "0123456789abcdefg", "#", "0123456789abcdefX#"},
     {"aaaaaaaaaaaaaaaaaaaaaaaaaab", "aaaaaaaaaaaaaaaaaaab", "#", "aaaaaaa#"},
+    // ... and matching there with text after them.
+    {"0123456789abcdefX", "0123456789abcdef", "Y", "YX"},
+    {"0123456789abcdefgX", "0123456789abcdefg", "Y", "YX"},
     // Pieces on either side of the fixed-size copy's 16 units, and pieces
     // longer than a 32-unit buffer: a gap and a replacement.
     {"0123456789abcde=0123456789abcdef=0123456789abcdefg=", "=", "0123456789abcdef",
@@ -216,13 +226,10 @@ TEST(ReplaceAll, SurrogatePairs)
 // together must come out as they would in one piece.
 TEST(Output, PiecesAcrossTheBufferEnd)
 {
-    const std::wstring pieces[] = {L"",
-                                   L"a",
-                                   L"\xD83D\xDE00",
-                                   L"ab\xD83D",
-                                   L"\xDE00",
-                                   L"0123456789",
-                                   L"\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00"};
+    const std::wstring pieces[] = {L"", L"a", L"\xD83D\xDE00", L"ab\xD83D", L"\xDE00",
+                                   L"0123456789", L"\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00",
+                                   // more than one conversion's worth, 3 bytes each in UTF-8
+                                   std::wstring(5000, L'\x8868')};
     for (const std::size_t capacity : capacities) {
         TempFile f;
         ASSERT_NE(f.file, nullptr);
@@ -237,6 +244,23 @@ TEST(Output, PiecesAcrossTheBufferEnd)
         EXPECT_TRUE(flush(out));
         EXPECT_EQ(f.bytes(), expected_bytes(all)) << "buffer of " << capacity;
     }
+}
+
+// A high surrogate that fills a buffer waits there for its partner, which
+// begins a piece that does not fit: shorter than the buffer, as long, or
+// longer. The lowest and highest high surrogates, and one between.
+TEST(Output, WaitingSurrogateCompletedByALongPiece)
+{
+    for (const wchar_t high : {L'\xD800', L'\xD83D', L'\xDBFF'})
+        for (const std::size_t capacity : capacities)
+            for (const std::size_t rest : {capacity - 2, capacity - 1, capacity, 2 * capacity}) {
+                const std::wstring subject = std::wstring(capacity - 1, L'a') + high + L'=';
+                const std::wstring with = L'\xDC00' + std::wstring(rest, L'b');
+                EXPECT_EQ(replaced<wchar_t>(subject, L"=", with, capacity),
+                          expected_bytes(subject.substr(0, capacity) + with))
+                    << "high " << std::hex << int(high) << std::dec << ", buffer of " << capacity
+                    << ", then " << rest + 1;
+            }
 }
 
 #ifdef _WIN32
@@ -274,22 +298,198 @@ TEST(Output, ReaderGone)
     EXPECT_EQ(out.error, EPIPE);
     CloseHandle(write_end);
 }
-#else
-// After a failed write nothing more is attempted and the first reason stays.
-TEST(Output, FirstFailureStays)
+#endif
+
+// A stream that misbehaves on purpose. The test is linked with the linker's
+// --wrap for write and close (on Windows WriteFile and WriteConsoleW), so the
+// Output's own calls come here first: on the stream under test they write
+// short or fail as told, what goes to standard error is kept, and every other
+// call goes on as it is.
+struct Misbehaviour {
+    std::size_t most; // bytes (console: units) a write takes at most; 0: all
+    int fail_at;      // the first write, counting from 0, that fails; -1: none
+    int failures;     // how many writes fail from there on
+    int error;        // what they fail with: an errno value; a Windows error code
+    int close_error;  // Linux: close then fails with this errno value; 0: it succeeds
+};
+
+struct Trap {
+    bool active;
+    Stream stream;
+    Misbehaviour how;
+    int writes;
+    std::string console; // the units a console was given, as they lie in memory
+    std::string errors;  // what went to standard error
+};
+Trap trap{};
+
+// Whether this write on the stream under test fails (and if so, with what),
+// and how much of `size` it takes.
+bool fails(int &error, std::size_t &size)
 {
-    const int full = open("/dev/full", O_WRONLY);
-    ASSERT_GE(full, 0);
-    char buffer[4];
-    Output<char> out = open_output(full, buffer, 4);
-    replace_all<char>("abcabcabc", "b", "XYZ", out);
-    EXPECT_EQ(out.error, ENOSPC);
-    (void)close(full); // a further write would now fail with EBADF
-    put<char>(out, "more than the buffer");
-    EXPECT_FALSE(flush(out));
-    EXPECT_EQ(out.error, ENOSPC);
+    const int write = trap.writes++;
+    error = trap.how.error;
+    if (trap.how.most != 0 && size > trap.how.most)
+        size = trap.how.most;
+    return trap.how.fail_at >= 0 && write >= trap.how.fail_at &&
+           write < trap.how.fail_at + trap.how.failures;
+}
+
+#ifdef _WIN32
+using WriteFileCall = BOOL(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+using WriteConsoleCall = BOOL(WINAPI *)(HANDLE, const VOID *, DWORD, LPDWORD, LPVOID);
+// The import table's entries, as the linker renames them.
+extern "C" WriteFileCall real_write_file __asm__("___real__imp__WriteFile@20");
+extern "C" WriteConsoleCall real_write_console __asm__("___real__imp__WriteConsoleW@20");
+
+BOOL WINAPI write_file(HANDLE stream, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
+{
+    if (trap.active && stream == GetStdHandle(STD_ERROR_HANDLE)) {
+        trap.errors.append(static_cast<const char *>(data), size);
+        *written = size;
+        return TRUE;
+    }
+    if (!trap.active || stream != trap.stream)
+        return real_write_file(stream, data, size, written, nullptr);
+    int error = 0;
+    std::size_t n = size;
+    if (fails(error, n)) {
+        SetLastError(static_cast<DWORD>(error));
+        return FALSE;
+    }
+    return real_write_file(stream, data, static_cast<DWORD>(n), written, nullptr);
+}
+
+BOOL WINAPI write_console(HANDLE stream, const VOID *data, DWORD size, LPDWORD written, LPVOID)
+{
+    if (trap.active && stream == GetStdHandle(STD_ERROR_HANDLE)) { // the message is ASCII
+        for (DWORD i = 0; i < size; ++i)
+            trap.errors.push_back(static_cast<char>(static_cast<const wchar_t *>(data)[i]));
+        *written = size;
+        return TRUE;
+    }
+    if (!trap.active || stream != trap.stream)
+        return real_write_console(stream, data, size, written, nullptr);
+    int error = 0;
+    std::size_t n = size;
+    if (fails(error, n)) {
+        SetLastError(static_cast<DWORD>(error));
+        return FALSE;
+    }
+    trap.console.append(static_cast<const char *>(data), n * sizeof(wchar_t));
+    *written = static_cast<DWORD>(n);
+    return TRUE;
+}
+
+extern "C" WriteFileCall wrap_write_file __asm__("___wrap__imp__WriteFile@20");
+extern "C" WriteConsoleCall wrap_write_console __asm__("___wrap__imp__WriteConsoleW@20");
+WriteFileCall wrap_write_file = write_file;
+WriteConsoleCall wrap_write_console = write_console;
+#else
+extern "C" ssize_t __real_write(int fd, const void *data, std::size_t size);
+extern "C" int __real_close(int fd);
+
+extern "C" ssize_t __wrap_write(int fd, const void *data, std::size_t size)
+{
+    if (trap.active && fd == STDERR_FILENO) {
+        trap.errors.append(static_cast<const char *>(data), size);
+        return static_cast<ssize_t>(size);
+    }
+    if (!trap.active || fd != trap.stream)
+        return __real_write(fd, data, size);
+    int error = 0;
+    if (fails(error, size)) {
+        errno = error;
+        return -1;
+    }
+    return __real_write(fd, data, size);
+}
+
+// The stream under test stays open, to be read back.
+extern "C" int __wrap_close(int fd)
+{
+    if (!trap.active || fd != trap.stream)
+        return __real_close(fd);
+    errno = trap.how.close_error;
+    return trap.how.close_error == 0 ? 0 : -1;
 }
 #endif
+
+#ifdef _WIN32
+const char eol[] = "\r\n";
+#else
+const char eol[] = "\n";
+#endif
+
+struct Delivery {
+    const char *what;
+    Misbehaviour how;
+    bool console;       // Windows: written as to a console
+    std::size_t units;  // how much is written
+    int expected_error; // the reason finish gives (an errno value); 0: all arrives
+};
+
+const Delivery deliveries[] = {
+#ifdef _WIN32
+    {"short writes", {1, -1, 0, 0, 0}, false, 3000, 0},
+    {"short console writes", {1, -1, 0, 0, 0}, true, 3000, 0},
+    {"one unit to a console", {0, -1, 0, 0, 0}, true, 1, 0},
+    {"a closed pipe", {0, 1, 1, ERROR_BROKEN_PIPE, 0}, false, 3000, EPIPE},
+    {"a pipe being closed", {0, 1, 1, ERROR_NO_DATA, 0}, false, 3000, EPIPE},
+    {"a pipe with no reader", {0, 0, 1, ERROR_PIPE_NOT_CONNECTED, 0}, false, 3000, EPIPE},
+    {"a full disk", {0, 1, 1, ERROR_DISK_FULL, 0}, false, 3000, ENOSPC},
+    {"a full disk for the handle", {0, 1, 1, ERROR_HANDLE_DISK_FULL, 0}, false, 3000, ENOSPC},
+    {"no such handle", {0, 0, 1, ERROR_INVALID_HANDLE, 0}, true, 3000, EBADF},
+    {"a read-only handle", {0, 0, 1, ERROR_ACCESS_DENIED, 0}, false, 3000, EACCES},
+    {"any other error", {0, 1, 1, ERROR_GEN_FAILURE, 0}, false, 3000, EIO},
+#else
+    {"short writes", {1, -1, 0, 0, 0}, false, 3000, 0},
+    {"interrupted", {0, 0, 1, EINTR, 0}, false, 3000, 0},
+    {"non-blocking and full", {0, 1, 2, EAGAIN, 0}, false, 3000, 0},
+    {"a full disk", {0, 1, 1 << 20, ENOSPC, 0}, false, 3000, ENOSPC},
+    {"a lost write told by close", {0, -1, 0, 0, EIO}, false, 3000, EIO},
+    {"close interrupted", {0, -1, 0, 0, EINTR}, false, 3000, 0},
+    {"never open", {0, -1, 0, 0, EBADF}, false, 0, 0},
+    {"the first reason stays", {0, 1, 1, ENOSPC, EIO}, false, 3000, ENOSPC},
+#endif
+};
+
+// Each delivery through a stream that misbehaves: all of the text arrives
+// and finish says so, or finish gives the reason on standard error.
+TEST(Output, MisbehavingStreams)
+{
+    for (const auto &d : deliveries) {
+        std::basic_string<Unit> text;
+        for (std::size_t i = 0; i < d.units; ++i)
+            text.push_back(static_cast<Unit>('a' + i % 26));
+        TempFile f;
+        ASSERT_NE(f.file, nullptr);
+        std::basic_string<Unit> buffer(256, Unit{});
+        Output<Unit> out = test_output(f, buffer);
+        out.console = d.console;
+        trap = {true, out.stream, d.how, 0, {}, {}};
+        for (std::size_t i = 0; i < text.size(); i += 100) // so that it takes many writes
+            put(out, text.data() + i, std::min<std::size_t>(100, text.size() - i));
+        const bool ok = finish(out, STRREPL_TEXT("strrepl"));
+        trap.active = false;
+        if (d.expected_error == 0) {
+            EXPECT_TRUE(ok) << d.what;
+            EXPECT_EQ(d.console ? trap.console : f.bytes(),
+                      d.console ? in_memory(text) : expected_bytes(text))
+                << d.what;
+            EXPECT_EQ(trap.errors, "") << d.what;
+        } else {
+            // After the first failure nothing more is attempted.
+            EXPECT_FALSE(ok) << d.what;
+            if (d.how.fail_at >= 0) {
+                EXPECT_EQ(trap.writes, d.how.fail_at + 1) << d.what;
+            }
+            EXPECT_EQ(trap.errors,
+                      std::string("strrepl: write error: ") + std::strerror(d.expected_error) + eol)
+                << d.what;
+        }
+    }
+}
 
 TEST(MatchPrefix, Table)
 {
@@ -304,6 +504,7 @@ TEST(MatchPrefix, Table)
         {"ab", "abc", 0},
         {"abd", "abc", 0},
         {"Abc", "a", 0},
+        {"0123456789abcdefX", "0123456789abcdef", 16},
         {"0123456789abcdefgh", "0123456789abcdefg", 17},
         {"0123456789abcdefXh", "0123456789abcdefg", 0}, // differs past the inline head
     };

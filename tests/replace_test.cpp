@@ -89,7 +89,8 @@ template <class Char> std::string expected_bytes(const std::basic_string<Char> &
 }
 
 // Runs replace_all through an Output whose buffer holds `capacity` units and
-// returns the bytes that reached the file.
+// returns the bytes that reached the file. Nothing may be written past the
+// buffer's end.
 template <class Char>
 std::string replaced(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
                      std::basic_string_view<Char> with, std::size_t capacity)
@@ -99,10 +100,13 @@ std::string replaced(std::basic_string_view<Char> subject, std::basic_string_vie
         ADD_FAILURE() << "tmpfile failed";
         return {};
     }
-    std::basic_string<Char> buffer(capacity, Char{});
+    const std::basic_string<Char> past(64, Char{'~'});
+    std::basic_string<Char> buffer = std::basic_string<Char>(capacity, Char{}) + past;
     Output<Char> out = test_output(f, buffer);
+    out.capacity = capacity;
     replace_all(subject, search, with, out);
     EXPECT_TRUE(flush(out));
+    EXPECT_EQ(buffer.substr(capacity), past) << "written past a buffer of " << capacity;
     return f.bytes();
 }
 
@@ -323,16 +327,23 @@ struct Trap {
 };
 Trap trap{};
 
-// Whether this write on the stream under test fails (and if so, with what),
-// and how much of `size` it takes.
-bool fails(int &error, std::size_t &size)
+// A write on the stream under test: false if it fails (its error set where
+// the system sets it), otherwise true with `size` cut to what it takes.
+template <class Size> bool take(Size &size)
 {
     const int write = trap.writes++;
-    error = trap.how.error;
+    if (trap.how.fail_at >= 0 && write >= trap.how.fail_at &&
+        write < trap.how.fail_at + trap.how.failures) {
+#ifdef _WIN32
+        SetLastError(static_cast<DWORD>(trap.how.error));
+#else
+        errno = trap.how.error;
+#endif
+        return false;
+    }
     if (trap.how.most != 0 && size > trap.how.most)
-        size = trap.how.most;
-    return trap.how.fail_at >= 0 && write >= trap.how.fail_at &&
-           write < trap.how.fail_at + trap.how.failures;
+        size = static_cast<Size>(trap.how.most);
+    return true;
 }
 
 #ifdef _WIN32
@@ -349,35 +360,23 @@ BOOL WINAPI write_file(HANDLE stream, LPCVOID data, DWORD size, LPDWORD written,
         *written = size;
         return TRUE;
     }
-    if (!trap.active || stream != trap.stream)
-        return real_write_file(stream, data, size, written, nullptr);
-    int error = 0;
-    std::size_t n = size;
-    if (fails(error, n)) {
-        SetLastError(static_cast<DWORD>(error));
+    if (trap.active && stream == trap.stream && !take(size))
         return FALSE;
-    }
-    return real_write_file(stream, data, static_cast<DWORD>(n), written, nullptr);
+    return real_write_file(stream, data, size, written, nullptr);
 }
 
 BOOL WINAPI write_console(HANDLE stream, const VOID *data, DWORD size, LPDWORD written, LPVOID)
 {
-    if (trap.active && stream == GetStdHandle(STD_ERROR_HANDLE)) { // the message is ASCII
-        for (DWORD i = 0; i < size; ++i)
-            trap.errors.push_back(static_cast<char>(static_cast<const wchar_t *>(data)[i]));
-        *written = size;
-        return TRUE;
-    }
-    if (!trap.active || stream != trap.stream)
+    const auto *units = static_cast<const wchar_t *>(data);
+    if (trap.active && stream == GetStdHandle(STD_ERROR_HANDLE))
+        trap.errors.append(units, units + size); // the message is ASCII
+    else if (!trap.active || stream != trap.stream)
         return real_write_console(stream, data, size, written, nullptr);
-    int error = 0;
-    std::size_t n = size;
-    if (fails(error, n)) {
-        SetLastError(static_cast<DWORD>(error));
+    else if (take(size))
+        trap.console.append(static_cast<const char *>(data), size * sizeof(wchar_t));
+    else
         return FALSE;
-    }
-    trap.console.append(static_cast<const char *>(data), n * sizeof(wchar_t));
-    *written = static_cast<DWORD>(n);
+    *written = size;
     return TRUE;
 }
 
@@ -386,30 +385,28 @@ extern "C" WriteConsoleCall wrap_write_console __asm__("___wrap__imp__WriteConso
 WriteFileCall wrap_write_file = write_file;
 WriteConsoleCall wrap_write_console = write_console;
 #else
-extern "C" ssize_t __real_write(int fd, const void *data, std::size_t size);
-extern "C" int __real_close(int fd);
+// The system's calls, and what the linker puts in their place.
+extern "C" ssize_t real_write(int fd, const void *data, std::size_t size) __asm__("__real_write");
+extern "C" int real_close(int fd) __asm__("__real_close");
+extern "C" ssize_t wrap_write(int fd, const void *data, std::size_t size) __asm__("__wrap_write");
+extern "C" int wrap_close(int fd) __asm__("__wrap_close");
 
-extern "C" ssize_t __wrap_write(int fd, const void *data, std::size_t size)
+ssize_t wrap_write(int fd, const void *data, std::size_t size)
 {
     if (trap.active && fd == STDERR_FILENO) {
         trap.errors.append(static_cast<const char *>(data), size);
         return static_cast<ssize_t>(size);
     }
-    if (!trap.active || fd != trap.stream)
-        return __real_write(fd, data, size);
-    int error = 0;
-    if (fails(error, size)) {
-        errno = error;
+    if (trap.active && fd == trap.stream && !take(size))
         return -1;
-    }
-    return __real_write(fd, data, size);
+    return real_write(fd, data, size);
 }
 
 // The stream under test stays open, to be read back.
-extern "C" int __wrap_close(int fd)
+int wrap_close(int fd)
 {
     if (!trap.active || fd != trap.stream)
-        return __real_close(fd);
+        return real_close(fd);
     errno = trap.how.close_error;
     return trap.how.close_error == 0 ? 0 : -1;
 }
@@ -423,34 +420,34 @@ const char eol[] = "\n";
 
 struct Delivery {
     const char *what;
+    std::size_t units; // how much is written
     Misbehaviour how;
-    bool console;       // Windows: written as to a console
-    std::size_t units;  // how much is written
     int expected_error; // the reason finish gives (an errno value); 0: all arrives
+    bool console;       // Windows: written as to a console
 };
 
 const Delivery deliveries[] = {
 #ifdef _WIN32
-    {"short writes", {1, -1, 0, 0, 0}, false, 3000, 0},
-    {"short console writes", {1, -1, 0, 0, 0}, true, 3000, 0},
-    {"one unit to a console", {0, -1, 0, 0, 0}, true, 1, 0},
-    {"a closed pipe", {0, 1, 1, ERROR_BROKEN_PIPE, 0}, false, 3000, EPIPE},
-    {"a pipe being closed", {0, 1, 1, ERROR_NO_DATA, 0}, false, 3000, EPIPE},
-    {"a pipe with no reader", {0, 0, 1, ERROR_PIPE_NOT_CONNECTED, 0}, false, 3000, EPIPE},
-    {"a full disk", {0, 1, 1, ERROR_DISK_FULL, 0}, false, 3000, ENOSPC},
-    {"a full disk for the handle", {0, 1, 1, ERROR_HANDLE_DISK_FULL, 0}, false, 3000, ENOSPC},
-    {"no such handle", {0, 0, 1, ERROR_INVALID_HANDLE, 0}, true, 3000, EBADF},
-    {"a read-only handle", {0, 0, 1, ERROR_ACCESS_DENIED, 0}, false, 3000, EACCES},
-    {"any other error", {0, 1, 1, ERROR_GEN_FAILURE, 0}, false, 3000, EIO},
+    {"short writes", 3000, {1, -1, 0, 0, 0}, 0, false},
+    {"short console writes", 3000, {1, -1, 0, 0, 0}, 0, true},
+    {"one unit to a console", 1, {0, -1, 0, 0, 0}, 0, true},
+    {"a closed pipe", 3000, {0, 1, 1, ERROR_BROKEN_PIPE, 0}, EPIPE, false},
+    {"a pipe being closed", 3000, {0, 1, 1, ERROR_NO_DATA, 0}, EPIPE, false},
+    {"a pipe with no reader", 3000, {0, 0, 1, ERROR_PIPE_NOT_CONNECTED, 0}, EPIPE, false},
+    {"a full disk", 3000, {0, 1, 1, ERROR_DISK_FULL, 0}, ENOSPC, false},
+    {"a full disk for the handle", 3000, {0, 1, 1, ERROR_HANDLE_DISK_FULL, 0}, ENOSPC, false},
+    {"no such handle", 3000, {0, 0, 1, ERROR_INVALID_HANDLE, 0}, EBADF, true},
+    {"a read-only handle", 3000, {0, 0, 1, ERROR_ACCESS_DENIED, 0}, EACCES, false},
+    {"any other error", 3000, {0, 1, 1, ERROR_GEN_FAILURE, 0}, EIO, false},
 #else
-    {"short writes", {1, -1, 0, 0, 0}, false, 3000, 0},
-    {"interrupted", {0, 0, 1, EINTR, 0}, false, 3000, 0},
-    {"non-blocking and full", {0, 1, 2, EAGAIN, 0}, false, 3000, 0},
-    {"a full disk", {0, 1, 1 << 20, ENOSPC, 0}, false, 3000, ENOSPC},
-    {"a lost write told by close", {0, -1, 0, 0, EIO}, false, 3000, EIO},
-    {"close interrupted", {0, -1, 0, 0, EINTR}, false, 3000, 0},
-    {"never open", {0, -1, 0, 0, EBADF}, false, 0, 0},
-    {"the first reason stays", {0, 1, 1, ENOSPC, EIO}, false, 3000, ENOSPC},
+    {"short writes", 3000, {1, -1, 0, 0, 0}, 0, false},
+    {"interrupted", 3000, {0, 0, 1, EINTR, 0}, 0, false},
+    {"non-blocking and full", 3000, {0, 1, 2, EAGAIN, 0}, 0, false},
+    {"a full disk", 3000, {0, 1, 1 << 20, ENOSPC, 0}, ENOSPC, false},
+    {"a lost write told by close", 3000, {0, -1, 0, 0, EIO}, EIO, false},
+    {"close interrupted", 3000, {0, -1, 0, 0, EINTR}, 0, false},
+    {"never open", 0, {0, -1, 0, 0, EBADF}, 0, false},
+    {"the first reason stays", 3000, {0, 1, 1, ENOSPC, EIO}, ENOSPC, false},
 #endif
 };
 

@@ -145,7 +145,7 @@ run windows:lone-surrogate-at-end  0 'ac?'                       '' de wide 'ab\
 # The usage line is in the code page too, or as typed on a console.
 if ((windows)); then
     cp "$exe" zamień.exe
-    named_pl=$(winepath -w zamień.exe 2>/dev/null)
+    named_pl=$(pl winepath -w zamień.exe 2>/dev/null)
     usage_pl="$named_pl <string> <replace> <replace with>"
 fi
 pl_tool() { pl "${emulator[@]}" ./zamień.exe "$@"; }

@@ -46,7 +46,7 @@ if(WIN32)
                    @ONLY NEWLINE_STYLE CRLF)
     install(TARGETS strrepl RUNTIME DESTINATION .)
     # In CR LF as checked out (.gitattributes).
-    install(FILES ${PROJECT_SOURCE_DIR}/doc/replace.bat ${windows}/README.txt
+    install(FILES ${PROJECT_SOURCE_DIR}/doc/strrepl-set.bat ${windows}/README.txt
             ${windows}/LICENSE.txt DESTINATION .)
     find_program(STRREPL_ZIP zip)
     set(CPACK_STRREPL_ZIP "${STRREPL_ZIP}")

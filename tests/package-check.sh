@@ -8,10 +8,13 @@
 #                                                   the shipped strrepl's hardening
 #   package-check.sh BUILD_DIR zip IMPORTS VERSION  contents, CR LF text, the
 #                                                   shipped strrepl.exe's PE checks,
-#                                                   the batch file run from elsewhere
+#                                                   the batch helper run from elsewhere
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$1 kind=$2
+# What a Windows ZIP holds, in its one folder, in zip's order. None is named
+# like a Windows command: PATH would find that command first.
+windows_files=(LICENSE.txt README.txt strrepl-set.bat strrepl.exe)
 
 case $kind in
 install)
@@ -46,24 +49,28 @@ zip)
     # One folder, so that unpacking it into Downloads makes one thing there.
     folder=strrepl-$version-windows-x86
     files=$(zipinfo -1 "$zip" | tr '\n' ' ')
-    want="$folder/LICENSE.txt $folder/README.txt $folder/replace.bat $folder/strrepl.exe "
+    want=
+    for f in "${windows_files[@]}"; do want+="$folder/$f "; done
     [[ $files == "$want" ]] || { echo "$zip holds $files"; exit 1; }
     unpacked=$(mktemp -d)
     trap 'rm -rf "$unpacked"' EXIT
     unzip -q "$zip" -d "$unpacked"
     shipped=$unpacked/$folder
-    for f in README.txt LICENSE.txt replace.bat; do
+    for f in "${windows_files[@]}"; do
+        [[ $f == *.exe ]] && continue
         awk '!/\r$/ { print FILENAME ": line " FNR " does not end in CR LF"; bad = 1 }
              END { exit bad }' "$shipped/$f"
     done
     bash "$here/pe-check.sh" "$shipped/strrepl.exe" "$imports" "$version" "$build/strrepl.exe"
-    # The batch file called by its path from another folder, with no
-    # strrepl on PATH, finds the strrepl.exe beside it.
+    # The batch helper called by its path from a batch file in another
+    # folder, with no strrepl on PATH, finds the strrepl.exe beside it (echo
+    # off: Wine shows the lines of a block that starts with @).
     mkdir "$unpacked/elsewhere"
-    got=$(cd "$unpacked/elsewhere" &&
-        wine cmd /c "$(winepath -w "$shipped/replace.bat")" abcabc bc X </dev/null 2>&1)
-    [[ $got == $'Result: aXaX\r' ]] || { echo "replace.bat by its path: '$got'"; exit 1; }
-    echo "replace.bat: runs the strrepl.exe beside it"
+    printf '@echo off\r\ncall "%s" got abcabc bc X\r\nset got\r\n' "$(winepath -w "$shipped/strrepl-set.bat")" \
+        >"$unpacked/elsewhere/run.bat"
+    got=$(cd "$unpacked/elsewhere" && wine cmd /c run.bat </dev/null 2>&1)
+    [[ $got == $'got=aXaX\r' ]] || { echo "strrepl-set.bat by its path: '$got'"; exit 1; }
+    echo "strrepl-set.bat: runs the strrepl.exe beside it"
     ;;
 *)
     echo "usage: $0 BUILD_DIR install | BUILD_DIR deb | BUILD_DIR zip IMPORTS VERSION" >&2

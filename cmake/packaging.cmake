@@ -45,14 +45,23 @@ if(WIN32)
     configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${windows}/LICENSE.txt
                    @ONLY NEWLINE_STYLE CRLF)
     install(TARGETS strrepl RUNTIME DESTINATION .)
+    # Stripping writes SOURCE_DATE_EPOCH into the header as the link time,
+    # which the linker left at 0 (no time at all, cmake/windows.cmake): put
+    # the 0 back.
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            execute_process(COMMAND \"${CMAKE_COMMAND}\" -E env SOURCE_DATE_EPOCH=0
+                \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/strrepl.exe\"
+                COMMAND_ERROR_IS_FATAL ANY)
+        endif()")
     # In CR LF as checked out (.gitattributes).
     install(FILES ${PROJECT_SOURCE_DIR}/doc/replace.bat ${windows}/README.txt
             ${windows}/LICENSE.txt DESTINATION .)
     find_program(STRREPL_ZIP zip)
     set(CPACK_STRREPL_ZIP "${STRREPL_ZIP}")
     set(CPACK_GENERATOR ZIP)
-    set(CPACK_SYSTEM_NAME windows-x86)
-    # It unpacks into one folder, strrepl-<version>-windows-x86.
+    set(CPACK_SYSTEM_NAME ${STRREPL_WINDOWS})
+    # It unpacks into one folder, strrepl-<version>-windows-x86 (or -x64).
     set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
     find_program(GZIP gzip REQUIRED)

@@ -1,9 +1,9 @@
 # Read by cpack before it builds each package (CPACK_PROJECT_CONFIG_FILE).
 #
-# Every time stored in a package is SOURCE_DATE_EPOCH, which CPack honours,
-# and so does the strip it runs, which writes it into strrepl.exe's header:
+# Every time stored in a package is SOURCE_DATE_EPOCH, which CPack honours:
 # the caller's if set, else the time of the last commit, so that two builds of
-# one commit make the same bytes.
+# one commit make the same bytes. (strrepl.exe's header holds no time at all:
+# cmake/packaging.cmake.)
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     set(epoch "")
     if(CPACK_STRREPL_GIT)

@@ -40,19 +40,34 @@ if(WIN32)
     # is and its licence, in CR LF (Notepad before Windows 10 needs it, and
     # cmd misreads labels in a batch file without it).
     set(windows ${CMAKE_CURRENT_BINARY_DIR}/windows)
+    # Which of the two this ZIP holds, in README.txt.
+    if(STRREPL_WINDOWS STREQUAL windows-x64)
+        set(STRREPL_WINDOWS_BUILD "64-bit build, for 64-bit Windows from XP x64 and Server 2003 on")
+    else()
+        set(STRREPL_WINDOWS_BUILD "32-bit build, for every Windows from XP on, 32-bit or 64-bit")
+    endif()
     configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${windows}/README.txt
                    @ONLY NEWLINE_STYLE CRLF)
     configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${windows}/LICENSE.txt
                    @ONLY NEWLINE_STYLE CRLF)
     install(TARGETS strrepl RUNTIME DESTINATION .)
+    # Stripping writes SOURCE_DATE_EPOCH into the header as the link time,
+    # which the linker left at 0 (no time at all, cmake/windows.cmake): put
+    # the 0 back.
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            execute_process(COMMAND \"${CMAKE_COMMAND}\" -E env SOURCE_DATE_EPOCH=0
+                \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/strrepl.exe\"
+                COMMAND_ERROR_IS_FATAL ANY)
+        endif()")
     # In CR LF as checked out (.gitattributes).
     install(FILES ${PROJECT_SOURCE_DIR}/doc/strrepl-set.bat ${windows}/README.txt
             ${windows}/LICENSE.txt DESTINATION .)
     find_program(STRREPL_ZIP zip)
     set(CPACK_STRREPL_ZIP "${STRREPL_ZIP}")
     set(CPACK_GENERATOR ZIP)
-    set(CPACK_SYSTEM_NAME windows-x86)
-    # It unpacks into one folder, strrepl-<version>-windows-x86.
+    set(CPACK_SYSTEM_NAME ${STRREPL_WINDOWS})
+    # It unpacks into one folder, strrepl-<version>-windows-x86 (or -x64).
     set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
     find_program(GZIP gzip REQUIRED)

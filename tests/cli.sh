@@ -25,6 +25,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/cwd" && touch "$work/cwd/one.txt" "$work/cwd/two.txt"
 cd "$work/cwd" || exit 1
 
+# Windows paths come from winepath run by the emulator (the winepath command
+# goes through Wine's 32-bit loader, which a machine may not run).
 if ((windows)); then
     argv0=$("${emulator[@]}" winepath -w "$exe" 2>/dev/null)
     eol=$'\r\n'
@@ -211,9 +213,17 @@ else
     }
     run nonblocking-late-reader 0 "$((131071 * 32))"$'\n' '' nonblocking "$amax" a "${z2k:0:32}"
 fi
-# The smallest stack a shell lets a program have.
+# The smallest stack a shell lets a program have. A sanitizer's run-time
+# starts before main and needs more than that for itself (AddressSanitizer's
+# start-up overran it in the dynamic linker about one run in eight, as the
+# stack's random start left it more or less room), so the case holds the
+# builds without one, the shipped one among them.
 small_stack() { (ulimit -s 16 && exec "$exe" "$@"); }
-run native:16KiB-stack 0 'aXc' '' small_stack abc b X
+if ((windows)) || ! readelf -sW "$exe" 2>/dev/null | grep -q __asan_init; then
+    run native:16KiB-stack 0 'aXc' '' small_stack abc b X
+else
+    skipped=$((skipped + 1))
+fi
 
 # The batch helper, run as a user runs it: called from another batch file, where its operands are written as they would be typed (an argument of
 # wine cmd /c cannot carry them: Wine passes a quote in it on as \", which cmd

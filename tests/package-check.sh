@@ -6,9 +6,12 @@
 #                                                   files, stripped, no Debian parts
 #   package-check.sh BUILD_DIR deb                  lintian, pedantic, no tag left;
 #                                                   the shipped strrepl's hardening
-#   package-check.sh BUILD_DIR zip IMPORTS VERSION  contents, CR LF text, the
-#                                                   shipped strrepl.exe's PE checks,
-#                                                   the batch helper run from elsewhere
+#   package-check.sh BUILD_DIR zip SYSTEM VERSION IMPORTS
+#                           the ZIP for SYSTEM (windows-x86, windows-x64): its
+#                           contents, CR LF text, the shipped strrepl.exe's PE
+#                           checks
+#   package-check.sh BUILD_DIR batch SYSTEM VERSION EMULATOR...
+#                           the batch helper in that ZIP, run from elsewhere
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$1 kind=$2
@@ -44,10 +47,10 @@ deb)
     ;;
 zip)
     (cd "$build" && cpack -G ZIP >/dev/null)
-    imports=$3 version=$4
-    zip=$(echo "$build"/strrepl-"$version"-windows-x86.zip)
+    system=$3 version=$4 imports=$5
     # One folder, so that unpacking it into Downloads makes one thing there.
-    folder=strrepl-$version-windows-x86
+    folder=strrepl-$version-$system
+    zip=$build/$folder.zip
     files=$(zipinfo -1 "$zip" | tr '\n' ' ')
     want=
     for f in "${windows_files[@]}"; do want+="$folder/$f "; done
@@ -62,18 +65,29 @@ zip)
              END { exit bad }' "$shipped/$f"
     done
     bash "$here/pe-check.sh" "$shipped/strrepl.exe" "$imports" "$version" "$build/strrepl.exe"
+    ;;
+batch)
+    system=$3 version=$4
+    shift 4
+    emulator=("$@")
+    folder=strrepl-$version-$system
+    unpacked=$(mktemp -d)
+    trap 'rm -rf "$unpacked"' EXIT
+    unzip -q "$build/$folder.zip" -d "$unpacked"
+    shipped=$unpacked/$folder
     # The batch helper called by its path from a batch file in another
     # folder, with no strrepl on PATH, finds the strrepl.exe beside it (echo
     # off: Wine shows the lines of a block that starts with @).
     mkdir "$unpacked/elsewhere"
-    printf '@echo off\r\ncall "%s" got abcabc bc X\r\nset got\r\n' "$(winepath -w "$shipped/strrepl-set.bat")" \
-        >"$unpacked/elsewhere/run.bat"
-    got=$(cd "$unpacked/elsewhere" && wine cmd /c run.bat </dev/null 2>&1)
+    printf '@echo off\r\ncall "%s" got abcabc bc X\r\nset got\r\n' \
+        "$("${emulator[@]}" winepath -w "$shipped/strrepl-set.bat")" >"$unpacked/elsewhere/run.bat"
+    got=$(cd "$unpacked/elsewhere" && "${emulator[@]}" cmd /c run.bat </dev/null 2>&1)
     [[ $got == $'got=aXaX\r' ]] || { echo "strrepl-set.bat by its path: '$got'"; exit 1; }
     echo "strrepl-set.bat: runs the strrepl.exe beside it"
     ;;
 *)
-    echo "usage: $0 BUILD_DIR install | BUILD_DIR deb | BUILD_DIR zip IMPORTS VERSION" >&2
+    echo "usage: $0 BUILD_DIR install | BUILD_DIR deb | BUILD_DIR zip SYSTEM VERSION IMPORTS" \
+        "| BUILD_DIR batch SYSTEM VERSION EMULATOR..." >&2
     exit 2
     ;;
 esac

@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# Holds strrepl.exe to what lets it run on every 32-bit Windows from XP on,
-# and to its hardening.
+# Holds strrepl.exe, 32-bit or 64-bit, to what lets it run on every Windows
+# from XP on, and to its hardening.
 #
 #   pe-check.sh EXE IMPORTS VERSION BUILT   check EXE; IMPORTS is
 #                                           tests/windows-imports.txt, BUILT
 #                                           the build's EXE with its symbols
-#   pe-check.sh --print EXE                 print EXE's imports in the IMPORTS format
+#   pe-check.sh --print EXE                 print EXE's imports
+#   pe-check.sh --print X86_EXE X64_EXE     print both in the IMPORTS format
 #
-# Checks the PE header (PE32, i386, console, subsystem and OS version at most
-# 5.01, ASLR and DEP), that BUILT is EXE's code and checks a stack canary in
-# wmain, that the only DLLs are KERNEL32.dll and the system's msvcrt.dll,
-# imported directly (no delay-loading), that the imported functions are
-# exactly those in IMPORTS, that none is one known to be missing on XP, and
-# that the version resource names VERSION. A new import fails the check until
-# it is looked at, found in XP's DLLs and added to IMPORTS: regenerate with
-#   tests/pe-check.sh --print build/windows-x86/strrepl.exe
-# and keep the header of IMPORTS.
+# Checks the PE header (PE32 i386 or PE32+ x86-64, console, no time stamp,
+# subsystem and OS version at most XP's 5.01 or XP x64's 5.02, ASLR, with
+# high-entropy addresses on x64, and DEP), that BUILT is EXE's code, that
+# wmain checks a stack canary whose guard the program seeds itself, that the
+# only DLLs are KERNEL32.dll and the system's msvcrt.dll, imported directly
+# (no delay-loading), that the imported functions are exactly those IMPORTS
+# lists for EXE's architecture, that none is one known to be missing on XP,
+# and that the version resource names VERSION. A new import fails the check
+# until it is looked at, found in XP's DLLs and added to IMPORTS: regenerate
+# with
+#   tests/pe-check.sh --print build/windows-x86/strrepl.exe build/windows-x64/strrepl.exe
+# and keep the header of IMPORTS. OBJDUMP names the objdump: by default
+# the x86-64 one of MinGW-w64, which reads both kinds of image.
 set -u
-objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 
 # DLL!Function, one a line, sorted.
 imports() {
@@ -30,20 +35,40 @@ imports() {
     ' | LC_ALL=C sort
 }
 
+# IMPORTS lists a function that both architectures import as it is, and
+# one that only one of them imports after "x86 " or "x64 ".
 if [[ ${1:-} == --print ]]; then
-    [[ $# == 2 ]] || { echo "usage: $0 --print EXE" >&2; exit 2; }
-    imports "$2"
+    case $# in
+    2) imports "$2" ;;
+    3) LC_ALL=C join -a1 -a2 -e - -o 0,1.2,2.2 <(imports "$2" | sed 's/$/ x86/') \
+        <(imports "$3" | sed 's/$/ x64/') | awk '
+            $2 != "-" && $3 != "-" { print $1; next }
+            { print ($2 != "-" ? $2 : $3), $1 }' ;;
+    *) echo "usage: $0 --print EXE | --print X86_EXE X64_EXE" >&2; exit 2 ;;
+    esac
     exit
 fi
 [[ $# == 4 ]] || { echo "usage: $0 EXE IMPORTS VERSION BUILT | --print EXE" >&2; exit 2; }
 exe=$1 list=$2 version=$3 built=$4
 
-header=$("$objdump" -p "$exe") || exit 1
+# The header's time stamp is printed in local time.
+header=$(TZ=UTC "$objdump" -p "$exe") || exit 1
 failed=0
 fail() {
     echo "FAIL $*"
     failed=$((failed + 1))
 }
+
+# What each architecture must be: the header's magic, the oldest Windows
+# (its version times 100), the C names of wmain and of the canary's failure
+# (x86 puts an underscore before a C name), and the DllCharacteristics flags
+# wanted beyond ASLR and DEP: on x64, high-entropy ASLR (0x20).
+case $(sed -n 's/.*file format \(pei-.*\)$/\1/p' <<<"$header") in
+pei-i386) arch=x86 magic=010b kind=PE32 oldest=501 oldest_name=XP wmain=_wmain flags=0 ;;
+pei-x86-64) arch=x64 magic=020b kind=PE32+ oldest=502 oldest_name="XP x64" wmain=wmain flags=0x20 ;;
+*) echo "FAIL $exe is neither an i386 nor an x86-64 PE image" && exit 1 ;;
+esac
+chk_fail=${wmain%wmain}__stack_chk_fail
 
 # field NAME: the value of a header line "NAME<tabs>VALUE ...".
 field() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$header"; }
@@ -52,17 +77,20 @@ field() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$header"; }
 while IFS='|' read -r name want meaning; do
     got=$(field "$name")
     [[ $got == "$want" ]] || fail "$name is '$got', not '$want': $meaning"
-done <<'EOF'
-Magic|010b|PE32, a 32-bit program
+done <<EOF
+Magic|$magic|$kind, the $arch program
 Subsystem|00000003|a console program (Windows CUI)
 EOF
-grep -q 'file format pei-i386$' <<<"$header" || fail "not an i386 PE image"
+grep -q $'^Time/Date\t*Thu Jan  1 00:00:00 1970$' <<<"$header" ||
+    fail "a time stamp in the header: two builds would differ"
 
 # DllCharacteristics flags: a load address of its own each run (ASLR), and
 # no code run from data (DEP).
 characteristics=$((16#$(field DllCharacteristics)))
 ((characteristics & 0x40)) || fail "no DYNAMIC_BASE: Windows would load it at one fixed address"
 ((characteristics & 0x100)) || fail "no NX_COMPAT: its data could be run as code"
+((flags == 0 || characteristics & flags)) ||
+    fail "no HIGH_ENTROPY_VA: ASLR would choose among few addresses"
 
 # A stack canary, seen where the symbols are: the build's strrepl.exe,
 # whose code must be the one that ships.
@@ -72,14 +100,18 @@ trap 'rm -rf "$work"' EXIT
 "$objcopy" -O binary --only-section=.text "$exe" "$work/exe.text"
 "$objcopy" -O binary --only-section=.text "$built" "$work/built.text"
 cmp -s "$work/exe.text" "$work/built.text" || fail "$built is not the code that ships"
-"$objdump" -d --disassemble=_wmain "$built" | grep -q 'call.*<___stack_chk_fail>' ||
+"$objdump" -d --disassemble="$wmain" "$built" | grep -q "call.*<$chk_fail>" ||
     fail "wmain checks no stack canary"
+# The guard word is the program's own, seeded before wmain (no libssp).
+symbols=$("${objdump%objdump}nm" -C "$built")
+grep -q ' D __stack_chk_guard$' <<<"$symbols" && grep -q '::seed_stack_guard()$' <<<"$symbols" ||
+    fail "the stack canary's guard is not the one seeded at start-up"
 
-# The Windows versions the program asks for: XP is 5.1.
+# The Windows versions the program asks for.
 while read -r major minor; do
     got="$(field "$major").$(field "$minor")"
-    if ! [[ $got =~ ^[0-9]+\.[0-9]+$ ]] || ((${got%.*} * 100 + ${got#*.} > 501)); then
-        fail "${major/Major/}: $got, above XP's 5.01"
+    if ! [[ $got =~ ^[0-9]+\.[0-9]+$ ]] || ((${got%.*} * 100 + ${got#*.} > oldest)); then
+        fail "${major/Major/}: $got, above $oldest_name's $((oldest / 100)).0$((oldest % 100))"
     fi
 done <<'EOF'
 MajorSubsystemVersion MinorSubsystemVersion
@@ -118,11 +150,12 @@ EOF
 
 if [[ ! -r $list ]]; then
     fail "cannot read $list"
-elif ! difference=$(diff <(grep -v '^#' "$list" | grep -v '^$') <(printf '%s\n' "$functions")); then
+elif ! difference=$(diff <(awk -v arch="$arch" '/^#/ || NF == 0 { next }
+        NF == 1 || $1 == arch { print $NF }' "$list") <(printf '%s\n' "$functions")); then
     fail "imports differ from $list ('>' new, '<' gone):"
     grep '^[<>]' <<<"$difference"
     echo "Check each new one against XP's DLLs before adding it; print the list with"
-    echo "  $0 --print $exe"
+    echo "  $0 --print X86_EXE X64_EXE"
 fi
 
 # The version resource: its strings are UTF-16, each key followed by its value.
@@ -147,6 +180,6 @@ if ((failed)); then
     echo "$failed failed"
     exit 1
 fi
-printf '%s: PE32 i386 console, subsystem %d.%02d, ASLR, DEP, canaries, %d imports as listed, version %s\n' \
-    "$(basename "$exe")" "$(field MajorSubsystemVersion)" "$(field MinorSubsystemVersion)" \
+printf '%s: %s %s console, subsystem %d.%02d, ASLR, DEP, canaries, %d imports as listed, version %s\n' \
+    "$(basename "$exe")" "$kind" "$arch" "$(field MajorSubsystemVersion)" "$(field MinorSubsystemVersion)" \
     "$(wc -l <<<"$functions")" "$version"

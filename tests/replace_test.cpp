@@ -349,9 +349,16 @@ template <class Size> bool take(Size &size)
 #ifdef _WIN32
 using WriteFileCall = BOOL(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 using WriteConsoleCall = BOOL(WINAPI *)(HANDLE, const VOID *, DWORD, LPDWORD, LPVOID);
-// The import table's entries, as the linker renames them.
-extern "C" WriteFileCall real_write_file __asm__("___real__imp__WriteFile@20");
-extern "C" WriteConsoleCall real_write_console __asm__("___real__imp__WriteConsoleW@20");
+// The import table's entries, as the linker renames them: on x86 a C name
+// takes a leading underscore and the calls are named with their arguments'
+// size.
+#ifdef _WIN64
+#define IMPORT_ENTRY(prefix, name, bytes) prefix "__imp_" #name
+#else
+#define IMPORT_ENTRY(prefix, name, bytes) "_" prefix "_imp__" #name "@" #bytes
+#endif
+extern "C" WriteFileCall real_write_file __asm__(IMPORT_ENTRY("__real_", WriteFile, 20));
+extern "C" WriteConsoleCall real_write_console __asm__(IMPORT_ENTRY("__real_", WriteConsoleW, 20));
 
 BOOL WINAPI write_file(HANDLE stream, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
 {
@@ -380,8 +387,8 @@ BOOL WINAPI write_console(HANDLE stream, const VOID *data, DWORD size, LPDWORD w
     return TRUE;
 }
 
-extern "C" WriteFileCall wrap_write_file __asm__("___wrap__imp__WriteFile@20");
-extern "C" WriteConsoleCall wrap_write_console __asm__("___wrap__imp__WriteConsoleW@20");
+extern "C" WriteFileCall wrap_write_file __asm__(IMPORT_ENTRY("__wrap_", WriteFile, 20));
+extern "C" WriteConsoleCall wrap_write_console __asm__(IMPORT_ENTRY("__wrap_", WriteConsoleW, 20));
 WriteFileCall wrap_write_file = write_file;
 WriteConsoleCall wrap_write_console = write_console;
 #else

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds this working tree twice and compares what ships, byte for byte: the
 # Linux executable and the Debian package (release preset), strrepl.exe and
-# the ZIP (windows-x86 preset, without its tests).
+# the ZIP of each Windows preset (without their tests).
 #
-#   tests/reproducible.sh [linux] [windows]     (both by default)
+#   tests/reproducible.sh [linux] [windows-x86] [windows-x64]   (all by default)
 #
 # Each copy is a clone of the last commit with the working tree's changes laid
 # over it, so that package times come from the commit as in any build. The
@@ -16,7 +16,7 @@ set -euo pipefail
 
 src=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
-((${#targets[@]})) || targets=(linux windows)
+((${#targets[@]})) || targets=(linux windows-x86 windows-x64)
 
 work=$(mktemp -d)
 other=$work
@@ -43,10 +43,10 @@ build() {
         cmake --build build/release
         (cd build/release && cpack -G DEB)
         ;;
-    windows)
-        cmake --preset windows-x86 -DBUILD_TESTING=OFF
-        cmake --build build/windows-x86
-        (cd build/windows-x86 && cpack -G ZIP)
+    windows-*)
+        cmake --preset "$target" -DBUILD_TESTING=OFF
+        cmake --build "build/$target"
+        (cd "build/$target" && cpack -G ZIP)
         ;;
     esac
 }
@@ -55,7 +55,7 @@ build() {
 artifacts() {
     case $1 in
     linux) echo build/release/strrepl build/release/strrepl_*.deb ;;
-    windows) echo build/windows-x86/strrepl.exe build/windows-x86/strrepl-*.zip ;;
+    windows-*) echo "build/$1/strrepl.exe" "build/$1"/strrepl-*.zip ;;
     esac
 }
 

@@ -1,17 +1,29 @@
 // strrepl <string> <replace> <replace with>: writes <string> with every
 // occurrence of <replace> replaced by <replace with>, and nothing else.
+// The entry, and the only lines the tool writes itself: the usage line and
+// the write-error line.
+#include "output.h"
 #include "replace.h"
+
+#include <cstring>
+#include <initializer_list>
 
 namespace
 {
 
 #ifdef _WIN32
 constexpr std::size_t output_units = 1 << 13;
+constexpr char line_end[] = "\r\n";
 #else
 constexpr std::size_t output_units = 1 << 16;
+constexpr char line_end[] = "\n";
 #endif
+// The buffer a line of the tool's own gathers in; a longer program name goes
+// out straight from where it lies.
+constexpr std::size_t line_units = 256;
 
 void print_usage(const Unit *name);
+void print_write_error(const Unit *name, int error);
 
 } // namespace
 
@@ -31,20 +43,40 @@ int main(int argc, char *argv[])
     static Unit buffer[output_units];
     Output<Unit> out = open_output(standard_output(), buffer, output_units);
     replace_all<Unit>(argv[1], argv[2], argv[3], out);
-    return finish(out, name) ? 0 : 1;
+    const int error = close_output(out);
+    if (error != 0) {
+        print_write_error(name, error);
+        return 1;
+    }
+    return 0;
 }
 
 namespace
 {
 
+// Writes "`name``text``more`" and a line end to standard error; `text` and
+// `more` are plain ASCII (the C library's own messages are).
+void print_line(const Unit *name, const char *text, const char *more)
+{
+    static Unit buffer[line_units];
+    Output<Unit> err = open_output(standard_error(), buffer, line_units);
+    put<Unit>(err, name);
+    for (const char *part : {text, more, line_end})
+        for (; *part != '\0'; ++part) {
+            const auto unit = static_cast<Unit>(*part);
+            put(err, &unit, 1);
+        }
+    flush(err);
+}
+
 void print_usage(const Unit *name)
 {
-    static Unit buffer[message_units];
-    Output<Unit> err = open_output(standard_error(), buffer, message_units);
-    put<Unit>(err, name);
-    put<Unit>(err, STRREPL_TEXT(" <string> <replace> <replace with>"));
-    put<Unit>(err, line_end);
-    flush(err);
+    print_line(name, " <string> <replace> <replace with>", "");
+}
+
+void print_write_error(const Unit *name, int error)
+{
+    print_line(name, ": write error: ", std::strerror(error));
 }
 
 } // namespace

@@ -1,61 +1,60 @@
-// The output sink: a small buffer of the tool's own in front of one standard
-// stream. Linux writes the bytes as they are; Windows writes UTF-16 to a
-// console and the ANSI code page's bytes to anything else.
+// The output sink: a buffer of the caller's in front of one standard stream,
+// and the Writer through which a scan fills it. main.cpp opens, fills and
+// closes Outputs; replace.cpp reaches one only through a Writer. What goes
+// to the stream is each platform's own (output_posix.cpp, output_windows.cpp);
+// what both share is output.cpp.
 #ifndef STRREPL_OUTPUT_H
 #define STRREPL_OUTPUT_H
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #ifdef _WIN32
 using Unit = wchar_t; // what the command line holds: UTF-16 code units
 #define STRREPL_TEXT(s) L##s
+using Stream = void *; // a HANDLE
 #else
-using Unit = char; // raw bytes
+using Unit = char;  // raw bytes
 #define STRREPL_TEXT(s) s
+using Stream = int; // a file descriptor
 #endif
 
-// Where an Output delivers: a file descriptor, or on Windows a HANDLE.
-#ifdef _WIN32
-using Stream = void *;
-#else
-using Stream = int;
-#endif
-
-// Pieces of output gather in `buffer`; a piece that does not fit goes out with
-// the buffer's contents, or straight from where it lies when it is long. After
-// the first failure nothing more is written and `error` keeps its reason
-// (an errno value); 0 while everything has been delivered.
+// Pieces of output gather in `buffer`; a piece that does not fit goes out
+// with the buffer's contents, or straight from where it lies when it is
+// longer than the buffer. After the first failed write nothing more is
+// written.
 template <class Char> struct Output {
     Char *buffer;
-    std::size_t capacity; // in units; at least 2
+    // In units; at least 2, so that a high surrogate that waits at the
+    // buffer's front for its partner (Windows) has room for it.
+    std::size_t capacity;
     std::size_t size;
     Stream stream;
-    bool console;           // Windows: the stream is a console, written as UTF-16
-    unsigned int code_page; // Windows: what anything else gets; the ANSI code page
-    int error;
+    int error; // the first failed write's reason, an errno value; 0 while none has failed
+#ifdef _WIN32
+    bool console;           // written as UTF-16, as typed
+    unsigned int code_page; // what anything else gets: the ANSI code page
+#endif
 };
 
 // The process's standard output and standard error.
 Stream standard_output();
 Stream standard_error();
 
-// An Output on `stream` that gathers in the caller's `buffer`.
+// An Output on `stream` that gathers in the caller's `buffer` of `capacity`
+// units (at least 2).
 template <class Char> Output<Char> open_output(Stream stream, Char *buffer, std::size_t capacity);
 
-// Delivers everything gathered. Returns false if anything was lost.
-template <class Char> bool flush(Output<Char> &out);
-
 // The slow path of put: the piece does not fit in what is left of the buffer.
-template <class Char> void spill(Output<Char> &out, const Char *data, std::size_t size);
+template <class Char> void put_overflowing(Output<Char> &out, const Char *data, std::size_t size);
 
-// Appends a piece to the output. (The scan in replace_all keeps a write
-// cursor of its own and comes here only for its last piece.)
+// Appends a piece.
 template <class Char> inline void put(Output<Char> &out, const Char *data, std::size_t size)
 {
     if (size > out.capacity - out.size) {
-        spill(out, data, size);
+        put_overflowing(out, data, size);
         return;
     }
     std::char_traits<Char>::copy(out.buffer + out.size, data, size);
@@ -67,26 +66,66 @@ template <class Char> inline void put(Output<Char> &out, std::basic_string_view<
     put(out, text.data(), text.size());
 }
 
-// The line end of the lines the tool writes itself, and the buffer's size
-// they gather in (a longer program name goes out straight from where it lies).
-#ifdef _WIN32
-inline constexpr wchar_t line_end[] = L"\r\n";
-#else
-inline constexpr char line_end[] = "\n";
-#endif
-inline constexpr std::size_t message_units = 256;
+// Delivers everything gathered and empties the buffer. Returns false if
+// any write has failed.
+template <class Char> bool flush(Output<Char> &out);
 
-// Delivers the rest of `out` and closes its stream (on Linux, where a file
-// system may report a lost write only then). If anything was lost, writes
-// "`name`: write error: <reason>" to standard error. Returns whether all of
-// it arrived.
-bool finish(Output<Unit> &out, const Unit *name);
+// Flushes `out` and closes its stream (on Linux, where a file system may
+// report a lost write only then). Returns the reason anything was lost, an
+// errno value, or 0 if all of it arrived.
+int close_output(Output<Unit> &out);
 
-#ifdef _WIN32
-// How many of the `size` units at `text` a piece of at most `limit` units
-// (limit >= 2) takes: all of them if they fit, otherwise `limit`, or one
-// fewer where that would part a surrogate pair.
-std::size_t piece_length(const wchar_t *text, std::size_t size, std::size_t limit);
-#endif
+// How a scan puts its pieces into an Output, for the length of one call:
+// the write cursor and its limit stay here, in registers, and the Output
+// sees them again only when a piece does not fit and at hand_back.
+template <class Char> class Writer
+{
+  public:
+    // Pieces up to this long are copied as one fixed-size block.
+    static constexpr std::size_t fixed_copy = 16;
+
+    explicit Writer(Output<Char> &out)
+        : out_(out), cursor_(out.buffer + out.size), limit_(out.buffer + out.capacity)
+    {
+    }
+
+    // Appends `size` units at `data`. Units up to `readable_end` may be read:
+    // when fixed_copy of them can be, a short piece is copied as one block,
+    // and the units past it are overwritten by the next piece.
+    void put(const Char *data, std::size_t size, const Char *readable_end)
+    {
+        if (size <= fixed_copy && room() >= fixed_copy &&
+            static_cast<std::size_t>(readable_end - data) >= fixed_copy) {
+            std::memcpy(cursor_, data, fixed_copy * sizeof(Char));
+            cursor_ += size;
+        } else {
+            put(data, size);
+        }
+    }
+
+    // Appends `size` units at `data`.
+    void put(const Char *data, std::size_t size)
+    {
+        if (size <= room()) {
+            std::char_traits<Char>::copy(cursor_, data, size);
+            cursor_ += size;
+            return;
+        }
+        hand_back();
+        put_overflowing(out_, data, size);
+        cursor_ = out_.buffer + out_.size;
+        limit_ = out_.buffer + out_.capacity;
+    }
+
+    // Gives the Output its size back; call it once, after the last put.
+    void hand_back() { out_.size = static_cast<std::size_t>(cursor_ - out_.buffer); }
+
+  private:
+    std::size_t room() const { return static_cast<std::size_t>(limit_ - cursor_); }
+
+    Output<Char> &out_;
+    Char *cursor_;
+    Char *limit_;
+};
 
 #endif

@@ -1,6 +1,6 @@
+// replace_all: the scan declared in replace.h. It reaches its Output only
+// through a Writer.
 #include "replace.h"
-
-#include <cstring>
 
 namespace
 {
@@ -8,8 +8,6 @@ namespace
 // Candidates this close are found by looking at each unit here; past that
 // the library's search (vectorised, but a call) takes the rest of the gap.
 constexpr std::size_t short_gap = 8;
-// Pieces up to this long are copied as one fixed-size block.
-constexpr std::size_t short_piece = 16;
 
 } // namespace
 
@@ -17,51 +15,32 @@ template <class Char>
 void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
                  std::basic_string_view<Char> replacement, Output<Char> &out)
 {
+    Writer<Char> writer(out);
+    const Char *const end = subject.data() + subject.size();
+    const Char *run = subject.data(); // start of what is not yet written
     const std::size_t m = search.size();
     if (m == 0 || subject.size() < m) {
-        put(out, subject);
+        writer.put(run, subject.size());
+        writer.hand_back();
         return;
     }
-    const Char *const end = subject.data() + subject.size();
     // A match can start before `last` only.
     const Char *const last = end - m + 1;
     const Char first = search.front();
 
-    // The write cursor lives here, in a register, while the scan runs: the
-    // Output sees it again only when a piece does not fit.
-    Char *cursor = out.buffer + out.size;
-    Char *limit = out.buffer + out.capacity;
-    const auto emit = [&](const Char *piece, std::size_t size, const Char *readable_end) {
-        const auto room = static_cast<std::size_t>(limit - cursor);
-        if (size <= short_piece && room >= short_piece &&
-            static_cast<std::size_t>(readable_end - piece) >= short_piece) {
-            // One fixed-size copy, however short the piece: the units past it
-            // are read from the same operand and overwritten later.
-            std::memcpy(cursor, piece, short_piece * sizeof(Char));
-        } else if (size <= room) {
-            std::char_traits<Char>::copy(cursor, piece, size);
-        } else {
-            out.size = static_cast<std::size_t>(cursor - out.buffer);
-            spill(out, piece, size);
-            cursor = out.buffer + out.size;
-            limit = out.buffer + out.capacity;
-            return;
-        }
-        cursor += size;
-    };
     // A short replacement is copied from a block of its own, long enough for
-    // the fixed-size copy.
-    Char padded[short_piece] = {};
+    // the writer's fixed-size copy.
+    constexpr std::size_t fixed_copy = Writer<Char>::fixed_copy;
+    Char padded[fixed_copy] = {};
     const Char *with = replacement.data();
     const Char *with_end = with + replacement.size();
-    if (replacement.size() <= short_piece) {
+    if (replacement.size() <= fixed_copy) {
         std::char_traits<Char>::copy(padded, with, replacement.size());
         with = padded;
-        with_end = padded + short_piece;
+        with_end = padded + fixed_copy;
     }
 
-    const Char *run = subject.data(); // start of what is not yet written
-    const Char *pos = run;            // the position under test
+    const Char *pos = run; // the position under test
     while (pos < last) {
         // The next unit equal to the search string's first: near ones here,
         // far ones by the library's search.
@@ -82,20 +61,21 @@ void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Ch
             ++pos;
             continue;
         }
+        // The gap before the match, read up to the subject's end.
         if (pos != run)
-            emit(run, static_cast<std::size_t>(pos - run), end);
-        emit(with, replacement.size(), with_end);
+            writer.put(run, static_cast<std::size_t>(pos - run), end);
+        writer.put(with, replacement.size(), with_end);
         pos += n;
         run = pos;
     }
-    out.size = static_cast<std::size_t>(cursor - out.buffer);
-    put(out, run, static_cast<std::size_t>(end - run));
+    writer.put(run, static_cast<std::size_t>(end - run));
+    writer.hand_back();
 }
 
 template void replace_all(std::basic_string_view<Unit>, std::basic_string_view<Unit>,
                           std::basic_string_view<Unit>, Output<Unit> &);
 #ifndef _WIN32
-// The scan over wide units, for its tests.
+// The scan over wide units, for its tests; the tool's link leaves it out.
 template void replace_all(std::wstring_view, std::wstring_view, std::wstring_view,
                           Output<wchar_t> &);
 #endif

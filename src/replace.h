@@ -1,8 +1,9 @@
-// strrepl: replace every occurrence of a string inside another, exactly.
+// The scan: every occurrence of a string inside another replaced, exactly.
+// Called by main.cpp, and by the tests and benchmarks.
 //
 // The replacement works on code units of one character type: bytes on Linux,
 // UTF-16 code units on Windows, where operands arrive as UTF-16. Results go to
-// an Output (output.h).
+// an Output (output.h), through a Writer.
 #ifndef STRREPL_REPLACE_H
 #define STRREPL_REPLACE_H
 

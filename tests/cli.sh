@@ -58,14 +58,22 @@ run() {
     if [[ $got != "$status" ]]; then
         echo "FAIL $name: exit status $got, expected $status"
     elif ! cmp -s "$work/out" "$work/want-out"; then
-        echo "FAIL $name: standard output differs:" && od -c "$work/out" | head -5
+        echo "FAIL $name: standard output differs:" && differs out
     elif ! cmp -s "$work/err" "$work/want-err"; then
-        echo "FAIL $name: standard error differs:" && od -c "$work/err" | head -5
+        echo "FAIL $name: standard error differs:" && differs err
     else
         passed=$((passed + 1))
         return
     fi
     failed=$((failed + 1))
+}
+
+# differs out|err: the expected bytes beside the actual ones, escaped, the
+# lines that differ marked with |.
+differs() {
+    printf '  %-35s   %s\n' expected actual
+    sdiff -t -w 76 <(od -An -c -w8 "$work/want-$1" | head -8) <(od -An -c -w8 "$work/$1" | head -8) |
+        sed 's/^/  /'
 }
 
 tool() { "${emulator[@]}" "$exe" "$@"; }

@@ -10,9 +10,12 @@
 #include <string_view>
 
 #ifdef _WIN32
+#include "delivery.h" // piece_length
+
 #include <io.h>
 #include <windows.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -110,6 +113,26 @@ std::string replaced(std::basic_string_view<Char> subject, std::basic_string_vie
     return f.bytes();
 }
 
+// Bytes as a C literal would show them, for failure messages: printable
+// ASCII as it is, anything else escaped.
+std::string escaped(std::string_view bytes)
+{
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            text += '\\';
+            text += c;
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            text += c;
+        } else {
+            const char digits[] = "0123456789abcdef";
+            text += {'\\', 'x', digits[byte >> 4U], digits[byte & 0xFU]};
+        }
+    }
+    return text;
+}
+
 // Each byte of a narrow literal as one unit: the same rows serve the byte
 // scan and the scan over wide units.
 template <class Char> std::basic_string<Char> units(std::string_view bytes)
@@ -185,8 +208,8 @@ template <class Char> void check_table()
             const auto with = units<Char>(r.with);
             EXPECT_EQ(replaced<Char>(subject, search, with, capacity),
                       expected_bytes(units<Char>(r.expected)))
-                << "subject \"" << r.subject << "\", search \"" << r.search << "\", with \""
-                << r.with << "\", buffer of " << capacity;
+                << "subject \"" << escaped(r.subject) << "\", search \"" << escaped(r.search)
+                << "\", with \"" << escaped(r.with) << "\", buffer of " << capacity;
         }
 }
 
@@ -233,7 +256,10 @@ TEST(Output, PiecesAcrossTheBufferEnd)
     const std::wstring pieces[] = {L"", L"a", L"\xD83D\xDE00", L"ab\xD83D", L"\xDE00",
                                    L"0123456789", L"\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00",
                                    // more than one conversion's worth, 3 bytes each in UTF-8
-                                   std::wstring(5000, L'\x8868')};
+                                   std::wstring(5000, L'\x8868'),
+                                   // a high surrogate alone, completed by a piece that does
+                                   // not fit beside it
+                                   L"\xD83D", std::wstring{L'\xDE00', L'a', L'b'}};
     for (const std::size_t capacity : capacities) {
         TempFile f;
         ASSERT_NE(f.file, nullptr);
@@ -305,16 +331,18 @@ TEST(Output, ReaderGone)
 #endif
 
 // A stream that misbehaves on purpose. The test is linked with the linker's
-// --wrap for write and close (on Windows WriteFile and WriteConsoleW), so the
-// Output's own calls come here first: on the stream under test they write
-// short or fail as told, what goes to standard error is kept, and every other
-// call goes on as it is.
+// --wrap for write, poll and close (on Windows WriteFile and WriteConsoleW),
+// so the Output's own calls come here first: on the stream under test they
+// write short or fail as told, what goes to standard error is kept, and
+// every other call goes on as it is.
 struct Misbehaviour {
-    std::size_t most; // bytes (console: units) a write takes at most; 0: all
-    int fail_at;      // the first write, counting from 0, that fails; -1: none
-    int failures;     // how many writes fail from there on
-    int error;        // what they fail with: an errno value; a Windows error code
-    int close_error;  // Linux: close then fails with this errno value; 0: it succeeds
+    std::size_t most = 0; // bytes (console: units) a write takes at most; 0: all
+    int fail_at = -1;     // the first write, counting from 0, that fails; -1: none
+    int failures = 0;     // how many writes fail from there on
+    int error = 0;        // what they fail with: an errno value; a Windows error code
+    int empty_at = -1;    // a write that reports success but takes nothing; -1: none
+    int poll_error = 0;   // Linux: poll fails with this errno value; 0: it works
+    int close_error = 0;  // Linux: close then fails with this errno value; 0: it succeeds
 };
 
 struct Trap {
@@ -341,6 +369,8 @@ template <class Size> bool take(Size &size)
 #endif
         return false;
     }
+    if (write == trap.how.empty_at)
+        size = 0;
     if (trap.how.most != 0 && size > trap.how.most)
         size = static_cast<Size>(trap.how.most);
     return true;
@@ -353,12 +383,12 @@ using WriteConsoleCall = BOOL(WINAPI *)(HANDLE, const VOID *, DWORD, LPDWORD, LP
 // takes a leading underscore and the calls are named with their arguments'
 // size.
 #ifdef _WIN64
-#define IMPORT_ENTRY(prefix, name, bytes) prefix "__imp_" #name
+#define STRREPL_IMPORT(prefix, name) prefix "__imp_" name
 #else
-#define IMPORT_ENTRY(prefix, name, bytes) "_" prefix "_imp__" #name "@" #bytes
+#define STRREPL_IMPORT(prefix, name) "_" prefix "_imp__" name "@20"
 #endif
-extern "C" WriteFileCall real_write_file __asm__(IMPORT_ENTRY("__real_", WriteFile, 20));
-extern "C" WriteConsoleCall real_write_console __asm__(IMPORT_ENTRY("__real_", WriteConsoleW, 20));
+extern "C" WriteFileCall real_write_file __asm__(STRREPL_IMPORT("__real_", "WriteFile"));
+extern "C" WriteConsoleCall real_write_console __asm__(STRREPL_IMPORT("__real_", "WriteConsoleW"));
 
 BOOL WINAPI write_file(HANDLE stream, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
 {
@@ -387,15 +417,17 @@ BOOL WINAPI write_console(HANDLE stream, const VOID *data, DWORD size, LPDWORD w
     return TRUE;
 }
 
-extern "C" WriteFileCall wrap_write_file __asm__(IMPORT_ENTRY("__wrap_", WriteFile, 20));
-extern "C" WriteConsoleCall wrap_write_console __asm__(IMPORT_ENTRY("__wrap_", WriteConsoleW, 20));
+extern "C" WriteFileCall wrap_write_file __asm__(STRREPL_IMPORT("__wrap_", "WriteFile"));
+extern "C" WriteConsoleCall wrap_write_console __asm__(STRREPL_IMPORT("__wrap_", "WriteConsoleW"));
 WriteFileCall wrap_write_file = write_file;
 WriteConsoleCall wrap_write_console = write_console;
 #else
 // The system's calls, and what the linker puts in their place.
 extern "C" ssize_t real_write(int fd, const void *data, std::size_t size) __asm__("__real_write");
+extern "C" int real_poll(pollfd *fds, nfds_t count, int timeout) __asm__("__real_poll");
 extern "C" int real_close(int fd) __asm__("__real_close");
 extern "C" ssize_t wrap_write(int fd, const void *data, std::size_t size) __asm__("__wrap_write");
+extern "C" int wrap_poll(pollfd *fds, nfds_t count, int timeout) __asm__("__wrap_poll");
 extern "C" int wrap_close(int fd) __asm__("__wrap_close");
 
 ssize_t wrap_write(int fd, const void *data, std::size_t size)
@@ -409,6 +441,14 @@ ssize_t wrap_write(int fd, const void *data, std::size_t size)
     return real_write(fd, data, size);
 }
 
+int wrap_poll(pollfd *fds, nfds_t count, int timeout)
+{
+    if (!trap.active || count != 1 || fds[0].fd != trap.stream || trap.how.poll_error == 0)
+        return real_poll(fds, count, timeout);
+    errno = trap.how.poll_error;
+    return -1;
+}
+
 // The stream under test stays open, to be read back.
 int wrap_close(int fd)
 {
@@ -419,49 +459,117 @@ int wrap_close(int fd)
 }
 #endif
 
-#ifdef _WIN32
-const char eol[] = "\r\n";
-#else
-const char eol[] = "\n";
-#endif
-
+// A row of deliveries, built by name: row("...").failing(1, 1, ENOSPC).reporting(ENOSPC).
 struct Delivery {
     const char *what;
-    std::size_t units; // how much is written
+    std::size_t units = 3000; // how much is written, in pieces of 100
     Misbehaviour how;
-    int expected_error; // the reason finish gives (an errno value); 0: all arrives
-    bool console;       // Windows: written as to a console
+    bool flush_each_piece = false;
+    bool console = false;       // Windows: written as to a console
+    unsigned int code_page = 0; // Windows: converted to this; 0: UTF-8
+    int expected_error = 0;     // the reason close_output gives (an errno value); 0: all arrives
+
+    Delivery &writing(std::size_t count)
+    {
+        units = count;
+        return *this;
+    }
+    Delivery &taking_at_most(std::size_t count)
+    {
+        how.most = count;
+        return *this;
+    }
+    Delivery &failing(int at, int count, int error)
+    {
+        how.fail_at = at;
+        how.failures = count;
+        how.error = error;
+        return *this;
+    }
+    Delivery &taking_nothing_at(int write)
+    {
+        how.empty_at = write;
+        return *this;
+    }
+    Delivery &polling_fails(int error)
+    {
+        how.poll_error = error;
+        return *this;
+    }
+    Delivery &closing_with(int error)
+    {
+        how.close_error = error;
+        return *this;
+    }
+    Delivery &flushed_after_each_piece()
+    {
+        flush_each_piece = true;
+        return *this;
+    }
+    Delivery &to_console()
+    {
+        console = true;
+        return *this;
+    }
+    Delivery &in_code_page(unsigned int number)
+    {
+        code_page = number;
+        return *this;
+    }
+    Delivery &reporting(int error)
+    {
+        expected_error = error;
+        return *this;
+    }
 };
 
-const Delivery deliveries[] = {
-#ifdef _WIN32
-    {"short writes", 3000, {1, -1, 0, 0, 0}, 0, false},
-    {"short console writes", 3000, {1, -1, 0, 0, 0}, 0, true},
-    {"one unit to a console", 1, {0, -1, 0, 0, 0}, 0, true},
-    {"a closed pipe", 3000, {0, 1, 1, ERROR_BROKEN_PIPE, 0}, EPIPE, false},
-    {"a pipe being closed", 3000, {0, 1, 1, ERROR_NO_DATA, 0}, EPIPE, false},
-    {"a pipe with no reader", 3000, {0, 0, 1, ERROR_PIPE_NOT_CONNECTED, 0}, EPIPE, false},
-    {"a full disk", 3000, {0, 1, 1, ERROR_DISK_FULL, 0}, ENOSPC, false},
-    {"a full disk for the handle", 3000, {0, 1, 1, ERROR_HANDLE_DISK_FULL, 0}, ENOSPC, false},
-    {"no such handle", 3000, {0, 0, 1, ERROR_INVALID_HANDLE, 0}, EBADF, true},
-    {"a read-only handle", 3000, {0, 0, 1, ERROR_ACCESS_DENIED, 0}, EACCES, false},
-    {"any other error", 3000, {0, 1, 1, ERROR_GEN_FAILURE, 0}, EIO, false},
-#else
-    {"short writes", 3000, {1, -1, 0, 0, 0}, 0, false},
-    {"interrupted", 3000, {0, 0, 1, EINTR, 0}, 0, false},
-    {"non-blocking and full", 3000, {0, 1, 2, EAGAIN, 0}, 0, false},
-    {"a full disk", 3000, {0, 1, 1 << 20, ENOSPC, 0}, ENOSPC, false},
-    {"a lost write told by close", 3000, {0, -1, 0, 0, EIO}, EIO, false},
-    {"close interrupted", 3000, {0, -1, 0, 0, EINTR}, 0, false},
-    {"never open", 0, {0, -1, 0, 0, EBADF}, 0, false},
-    {"the first reason stays", 3000, {0, 1, 1, ENOSPC, EIO}, ENOSPC, false},
-#endif
-};
+Delivery row(const char *what)
+{
+    Delivery d{};
+    d.what = what;
+    return d;
+}
 
 // Each delivery through a stream that misbehaves: all of the text arrives
-// and finish says so, or finish gives the reason on standard error.
+// and close_output says so, or close_output gives the reason. Either way
+// the sink writes nothing to standard error.
 TEST(Output, MisbehavingStreams)
 {
+    const Delivery deliveries[] = {
+#ifdef _WIN32
+        row("short writes").taking_at_most(1),
+        row("short console writes").to_console().taking_at_most(1),
+        row("one unit to a console").to_console().writing(1),
+        row("a closed pipe").failing(1, 1, ERROR_BROKEN_PIPE).reporting(EPIPE),
+        row("a pipe being closed").failing(1, 1, ERROR_NO_DATA).reporting(EPIPE),
+        row("a pipe with no reader").failing(0, 1, ERROR_PIPE_NOT_CONNECTED).reporting(EPIPE),
+        row("a full disk").failing(1, 1, ERROR_DISK_FULL).reporting(ENOSPC),
+        row("a full disk for the handle").failing(1, 1, ERROR_HANDLE_DISK_FULL).reporting(ENOSPC),
+        row("no such handle").to_console().failing(0, 1, ERROR_INVALID_HANDLE).reporting(EBADF),
+        row("a read-only handle").failing(0, 1, ERROR_ACCESS_DENIED).reporting(EACCES),
+        row("any other error").failing(1, 1, ERROR_GEN_FAILURE).reporting(EIO),
+        row("a write that takes nothing").taking_nothing_at(1).reporting(EIO),
+        row("a console write that takes nothing").to_console().taking_nothing_at(1).reporting(EIO),
+        row("UTF-7, which takes no flags").in_code_page(CP_UTF7),
+        row("a code page Windows lacks").in_code_page(99).reporting(EIO),
+#else
+        // First, while descriptor 1 is the test program's own: a close of it in
+        // place of the stream under test shows here.
+        row("nothing, then close fails").writing(0).closing_with(EIO).reporting(EIO),
+        row("short writes").taking_at_most(1),
+        row("interrupted").failing(0, 1, EINTR),
+        row("non-blocking and full").failing(1, 2, EAGAIN),
+        row("a full disk").failing(1, 1 << 20, ENOSPC).reporting(ENOSPC),
+        row("a lost write told by close").closing_with(EIO).reporting(EIO),
+        row("close interrupted").closing_with(EINTR),
+        row("never open").writing(0).closing_with(EBADF),
+        row("the first reason stays").failing(1, 1, ENOSPC).closing_with(EIO).reporting(ENOSPC),
+        row("a write that takes nothing").taking_nothing_at(1),
+        row("full, wait interrupted").failing(1, 2, EAGAIN).polling_fails(EINTR),
+        row("full, wait fails").failing(1, 2, EAGAIN).polling_fails(ENOMEM).reporting(ENOMEM),
+#endif
+        row("flushed after each piece").flushed_after_each_piece(),
+    };
     for (const auto &d : deliveries) {
         std::basic_string<Unit> text;
         for (std::size_t i = 0; i < d.units; ++i)
@@ -470,27 +578,31 @@ TEST(Output, MisbehavingStreams)
         ASSERT_NE(f.file, nullptr);
         std::basic_string<Unit> buffer(256, Unit{});
         Output<Unit> out = test_output(f, buffer);
+#ifdef _WIN32
         out.console = d.console;
+        if (d.code_page != 0)
+            out.code_page = d.code_page;
+#endif
         trap = {true, out.stream, d.how, 0, {}, {}};
-        for (std::size_t i = 0; i < text.size(); i += 100) // so that it takes many writes
+        for (std::size_t i = 0; i < text.size(); i += 100) { // so that it takes many writes
             put(out, text.data() + i, std::min<std::size_t>(100, text.size() - i));
-        const bool ok = finish(out, STRREPL_TEXT("strrepl"));
+            if (d.flush_each_piece)
+                flush(out);
+        }
+        const int error = close_output(out);
         trap.active = false;
+        EXPECT_EQ(error, d.expected_error) << d.what;
+        EXPECT_EQ(trap.errors, "") << d.what;
         if (d.expected_error == 0) {
-            EXPECT_TRUE(ok) << d.what;
             EXPECT_EQ(d.console ? trap.console : f.bytes(),
                       d.console ? in_memory(text) : expected_bytes(text))
                 << d.what;
-            EXPECT_EQ(trap.errors, "") << d.what;
         } else {
             // After the first failure nothing more is attempted.
-            EXPECT_FALSE(ok) << d.what;
-            if (d.how.fail_at >= 0) {
-                EXPECT_EQ(trap.writes, d.how.fail_at + 1) << d.what;
+            const int failed_at = d.how.fail_at >= 0 ? d.how.fail_at : d.how.empty_at;
+            if (failed_at >= 0) {
+                EXPECT_EQ(trap.writes, failed_at + 1) << d.what;
             }
-            EXPECT_EQ(trap.errors,
-                      std::string("strrepl: write error: ") + std::strerror(d.expected_error) + eol)
-                << d.what;
         }
     }
 }
@@ -514,7 +626,7 @@ TEST(MatchPrefix, Table)
     };
     for (const auto &r : rows)
         EXPECT_EQ(match_prefix(r.text, r.search), r.expected)
-            << "text \"" << r.text << "\", search \"" << r.search << '"';
+            << "text \"" << escaped(r.text) << "\", search \"" << escaped(r.search) << '"';
 }
 
 TEST(MatchPrefix, ReadsNoFurtherThanTheText)

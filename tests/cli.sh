@@ -233,8 +233,9 @@ else
     skipped=$((skipped + 1))
 fi
 
-# The batch helper, run as a user runs it: called from another batch file, where its operands are written as they would be typed (an argument of
-# wine cmd /c cannot carry them: Wine passes a quote in it on as \", which cmd
+# The batch helper, run as a user runs it: called from another batch file,
+# where its operands are written as they would be typed (an argument of wine
+# cmd /c cannot carry them: Wine passes a quote in it on as \", which cmd
 # takes for a backslash and a quote), in the working directory it sits in, with
 # strrepl.exe found along PATH and TEMP a directory of its own whose name needs
 # quoting. Anything left in TEMP afterwards fails the case.

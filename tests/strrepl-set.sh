@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# strrepl-set.bat's cases, run under Wine against a Windows build.
+#
+#   strrepl-set.sh EXECUTABLE EMULATOR...
+#
+# The helper is run as a user runs it: called from another batch file,
+# where its operands are written as they would be typed (an argument of wine
+# cmd /c cannot carry them: Wine passes a quote in it on as \", which cmd
+# takes for a backslash and a quote), in the working directory it sits in, with
+# strrepl.exe found along PATH and TEMP a directory of its own whose name needs
+# quoting. Anything left in TEMP afterwards fails the case.
+# Wine's cmd leaves a file in TMP for each for /f ('command'), and writes it
+# there by a path it does not quote: TMP is elsewhere, and holds no space
+# whatever TMPDIR does.
+# Wine cannot show every case: it expands % and ! again in what an expansion
+# produced, it has no default end-of-line character for for /f, its call
+# doubles no caret, its delayed expansion differs, and it shows the lines of a
+# block that starts with @ (so the callers here turn echo off). So these hold on
+# Windows and are not run here:
+#   - a caller with delayed expansion on gets a result that holds ! refused
+#     (status 1, a message, got unchanged); Wine's call takes the ! out first;
+#   - carets typed in quotes on a call line arrive doubled (README.txt).
+# A line end reaches an operand here through the environment (nl), which
+# Wine puts on the line as it is.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+exe=$(realpath "$1")
+shift
+emulator=("$@")
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+. "$here/table.sh"
+selected() { true; }
+
+argv0=$("${emulator[@]}" winepath -w "$exe" 2>/dev/null)
+eol=$'\r\n'
+de() { LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+bat=$work/batch
+bat_temp="$bat/temp & (x) ^ dir"
+bat_tmp=$(mktemp -d /tmp/strrepl-cli.XXXXXX)
+trap 'rm -rf "$work" "$bat_tmp"' EXIT
+mkdir "$bat" "$bat_temp" && touch "$bat/file"
+cp "$here/../doc/strrepl-set.bat" "$bat/"
+bin=${argv0%\\*}
+bat_tmp_w=$("${emulator[@]}" winepath -w "$bat_tmp")
+bat_temp_w=$("${emulator[@]}" winepath -w "$bat_temp")
+file_w=$("${emulator[@]}" winepath -w "$bat/file")
+
+# bat_file NAME LINE...: a batch file that sets TMP and TEMP, then runs LINEs.
+bat_file() {
+    local name=$1
+    shift
+    {
+        printf '@set "TMP=%s"\r\n@set "TEMP=%s"\r\n' "$bat_tmp_w" "${use_temp_w:-$bat_temp_w}"
+        printf '@%s\r\n' "$@"
+    } >"$bat/$name"
+}
+in_bat() { (cd "$bat" && WINEPATH=$bin "${emulator[@]}" cmd /c "$@"); }
+# left_in_temp STATUS: reports and removes what a run left in TEMP.
+left_in_temp() {
+    if [[ -n $(ls -A "$bat_temp") ]]; then
+        echo "left in TEMP:" "$(ls -A "$bat_temp")" >&2
+        find "$bat_temp" -mindepth 1 -delete
+    fi
+    return "$1"
+}
+
+# batch OPERANDS [SETUP]: a caller, with echo off and its variable got set
+# to "old", runs SETUP (a line, if any), calls strrepl-set.bat got OPERANDS,
+# shows got with set (which expands nothing in it) and ends with the
+# errorlevel the call left. Carets and ! come from variables, as call would
+# double a caret typed in quotes; a % is typed %%%%, as call expands once more.
+batch() {
+    bat_file run.bat 'echo off' 'set "caret=x^y^^z"' 'set "bang=c!d"' \
+        'set "got=old"' "${2:-rem}" "call strrepl-set.bat got $1" 'set "status=%errorlevel%"' \
+        'if defined got (set got) else echo got is undefined' 'exit /b %status%'
+    in_bat run.bat
+    left_in_temp $?
+}
+# No NAME at all: the helper's own usage line.
+nameless() {
+    bat_file run.bat 'echo off' 'set "got=old"' 'call strrepl-set.bat' 'set "status=%errorlevel%"' \
+        'set got' 'exit /b %status%'
+    in_bat run.bat
+    left_in_temp $?
+}
+# With the caller's delayed expansion on.
+delayed() { batch "$1" 'setlocal EnableDelayedExpansion'; }
+# TEMP a file: no directory can be made there.
+no_temp() { use_temp_w=$file_w batch "$@"; }
+# Runs started together, each with a result of its own (and, started in the
+# same second, the same RANDOM numbers).
+together() {
+    local i pids=() status=0
+    for i in 1 2 3 4; do
+        bat_file "run$i.bat" 'echo off' "call strrepl-set.bat got \"run $1\" $1 $i" 'set got'
+        in_bat "run$i.bat" >"$bat/out$i" &
+        pids+=($!)
+    done
+    for i in "${pids[@]}"; do wait "$i" || status=$?; done
+    cat "$bat"/out[1-4]
+    left_in_temp $status
+}
+# On a console (Wine gives cmd one when its standard input is a terminal): the
+# code page switched for the reading is switched back, and chcp's own output
+# stays out of the result.
+on_console() {
+    script -qec "cd $(printf %q "$bat") && WINEPATH=$(printf %q "$bin") $(printf '%q ' "${emulator[@]}") \
+cmd /c codepage.bat >codepage-out 2>codepage-err" /dev/null </dev/null >/dev/null
+    local status=$?
+    cat "$bat/codepage-out"
+    cat "$bat/codepage-err" >&2
+    return $status
+}
+batch_on_console() {
+    bat_file codepage.bat 'echo off' chcp "call strrepl-set.bat got $1" 'set got' chcp
+    on_console
+    left_in_temp $?
+}
+if command -v script >/dev/null; then
+    bat_file codepage.bat chcp
+    code_page=$(on_console 2>/dev/null && echo .)
+    code_page=${code_page%.}
+    # No console after all: chcp cannot tell the code page.
+    [[ $code_page == *": 0$eol" ]] && code_page=
+else
+    code_page=
+fi
+
+# A careless caller that puts the result on a command line of its own: a
+# fullwidth name must reach it as '?', never as " & > that would run.
+careless() {
+    bat_file careless.bat "for /f \"delims=\" %%r in ('strrepl %* .txt .bak') do set \"new=%%r\"" \
+        'echo "%new%"'
+    in_bat careless.bat "$1"
+    local status=$?
+    if [[ -e $bat/pwned.bak ]]; then
+        echo "a command ran: pwned.bak" >&2
+        rm -f "$bat/pwned.bak"
+    fi
+    left_in_temp $status
+}
+
+old="got=old$eol"
+cannot_hold="strrepl-set.bat: the result holds a line end or is longer than a variable holds; got is unchanged$eol"
+r100=$(printf '%*s' 100 '' | tr ' ' r)
+export nl=$'a\nb'
+#   name               status stdout                            stderr                 operands
+run result             0 "got=my_summer_report.txt$eol"             ''                     batch '"my summer report.txt" " " _'
+run ampersand          0 "got=tea & echo injected$eol"              ''                     batch '"tea & echo injected" x y'
+run pipe-redirect      0 "got=a | sort > b < c$eol"                 ''                     batch '"a | sort > b < c" x y'
+run parentheses        0 "got=(draft) final)$eol"                   ''                     batch '"(draft) final)" x y'
+run carets             0 "got=x^y^^z$eol"                           ''                     batch '"%%caret%%" q r'
+run quotes             0 "got=say \"hi\" & echo injected$eol"       ''                     batch '"say \"x\" & echo injected" x hi'
+run percent            0 "got=100%$eol"                             ''                     batch '"100%%%%" q r'
+run exclamation        0 "got=c!d$eol"                              ''                     batch '"%%bang%%" q r'
+run leading-semicolon  0 "got=;comment$eol"                         ''                     batch '";comment" x y'
+run leading-colon      0 "got=:label$eol"                           ''                     batch '":label" x y'
+run empty-result       0 "got is undefined$eol"                     ''                     batch 'abc abc ""'
+run failure            1 "$old"                                     "strrepl <string> <replace> <replace with>$eol" batch '"my summer report.txt" " "'
+run no-name            1 "$old"                                     "usage: call strrepl-set.bat NAME <string> <replace> <replace with>$eol" nameless ''
+run line-end           1 "$old"                                     "$cannot_hold"         batch '"%nl%" x y'
+run too-long           1 "$old"                                     "$cannot_hold"         batch "$r100 r $r100"
+run delayed-carets     0 "got=x^y^^z$eol"                           ''                     delayed '"%%caret%%" q r'
+run no-temp            1 "$old"                                     "strrepl-set.bat: no folder of its own could be made in TEMP$eol" no_temp 'a b c'
+run together           0 "got=run 1${eol}got=run 2${eol}got=run 3${eol}got=run 4$eol" '' together '#'
+run fullwidth-name     0 "\"report? ? echo INJECTED ? pwned.bak ? rem ?.bak\"$eol" '' de careless 'report＂ ＆ echo INJECTED ＞ pwned.txt ＆ rem ＂.txt'
+if [[ -n $code_page ]]; then
+    run console          0 "${code_page}got=a and b$eol$code_page" '' batch_on_console '"a&b" "&" " and "'
+else
+    skipped=$((skipped + 1))
+fi
+
+summary

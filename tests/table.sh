@@ -1,0 +1,50 @@
+# What the command-line tables (cli.sh, strrepl-set.sh) share: run, which
+# holds a command to its exit status and its two streams, and the tally.
+# Sourced; the sourcing script sets `work`, a folder of its own, and defines
+# `selected NAME`, which tells whether the row NAME runs on this build.
+
+passed=0 failed=0 skipped=0
+
+# run NAME STATUS STDOUT STDERR COMMAND...
+#   Runs COMMAND with standard output and error captured, then compares its
+#   exit status, its standard output byte for byte and its standard error.
+#   STDERR "usage" stands for $usage, and "$0" in it for $argv0.
+run() {
+    local name=$1 status=$2 want_out=$3 want_err=$4 got
+    shift 4
+    if ! selected "$name"; then
+        skipped=$((skipped + 1))
+        return
+    fi
+    [[ $want_err == usage ]] && want_err=$usage
+    want_err=${want_err//\$0/${argv0-}}
+    ("$@") </dev/null >"$work/out" 2>"$work/err"
+    got=$?
+    printf '%s' "$want_out" >"$work/want-out"
+    printf '%s' "$want_err" >"$work/want-err"
+    if [[ $got != "$status" ]]; then
+        echo "FAIL $name: exit status $got, expected $status"
+    elif ! cmp -s "$work/out" "$work/want-out"; then
+        echo "FAIL $name: standard output differs:" && differs out
+    elif ! cmp -s "$work/err" "$work/want-err"; then
+        echo "FAIL $name: standard error differs:" && differs err
+    else
+        passed=$((passed + 1))
+        return
+    fi
+    failed=$((failed + 1))
+}
+
+# differs out|err: the expected bytes beside the actual ones, escaped, the
+# lines that differ marked with |.
+differs() {
+    printf '  %-35s   %s\n' expected actual
+    sdiff -t -w 76 <(od -An -c -w8 "$work/want-$1" | head -8) <(od -An -c -w8 "$work/$1" | head -8) |
+        sed 's/^/  /'
+}
+
+# The tally; the status of the whole table.
+summary() {
+    echo "$passed passed, $failed failed, $skipped skipped"
+    ((failed == 0))
+}

@@ -61,8 +61,10 @@ zip)
     shipped=$unpacked/$folder
     for f in "${windows_files[@]}"; do
         [[ $f == *.exe ]] && continue
-        awk '!/\r$/ { print FILENAME ": line " FNR " does not end in CR LF"; bad = 1 }
-             END { exit bad }' "$shipped/$f"
+        # ASCII: it reads the same in Notepad and in a console of any code page.
+        LC_ALL=C awk '!/\r$/ { print FILENAME ": line " FNR " does not end in CR LF"; bad = 1 }
+            /[^\t\r -~]/ { print FILENAME ": line " FNR " holds a byte beyond ASCII"; bad = 1 }
+            END { exit bad }' "$shipped/$f"
     done
     bash "$here/pe-check.sh" "$shipped/strrepl.exe" "$imports" "$version" "$build/strrepl.exe"
     ;;

@@ -9,19 +9,23 @@
 # takes for a backslash and a quote), in the working directory it sits in, with
 # strrepl.exe found along PATH and TEMP a directory of its own whose name needs
 # quoting. Anything left in TEMP afterwards fails the case.
-# Wine's cmd leaves a file in TMP for each for /f ('command'), and writes it
-# there by a path it does not quote: TMP is elsewhere, and holds no space
-# whatever TMPDIR does.
+# Wine's cmd leaves a CMDxxxx.tmp in TMP for each for /f ('command') (the
+# careless caller below has one; the helper has none), and writes it there by
+# a path it does not quote: TMP is elsewhere, and holds no space whatever
+# TMPDIR does.
 # Wine cannot show every case: it expands % and ! again in what an expansion
-# produced, it has no default end-of-line character for for /f, its call
-# doubles no caret, its delayed expansion differs, and it shows the lines of a
-# block that starts with @ (so the callers here turn echo off). So these hold on
-# Windows and are not run here:
-#   - a caller with delayed expansion on gets a result that holds ! refused
-#     (status 1, a message, got unchanged); Wine's call takes the ! out first;
-#   - carets typed in quotes on a call line arrive doubled (README.txt).
-# A line end reaches an operand here through the environment (nl), which
-# Wine puts on the line as it is.
+# produced (so a variable of the helper's own can reach an operand here), its
+# for /f ignores chcp, its call doubles no caret, its delayed expansion
+# differs, and it shows the lines of a block that starts with @ (so the
+# callers here turn echo off). So these hold on Windows and are not run here:
+#   - a caller with delayed expansion on gets a result, a NAME or a TEMP that
+#     holds ! refused (status 1, a message, got unchanged); Wine's call takes
+#     the ! out first;
+#   - carets typed in quotes on a call line arrive doubled (README.txt);
+#   - a result beyond ASCII is read in the ANSI code page (the console row
+#     shows that the console is switched back, and the result whole).
+# A line end and an accented letter reach an operand here through the
+# environment (nl, accent), which Wine puts on the line as they are.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -79,6 +83,14 @@ batch() {
     in_bat run.bat
     left_in_temp $?
 }
+# named NAME OPERANDS: as batch, for the caller's variable NAME (quoted on the
+# call line), set to "old" first; the name up to any "=" is shown.
+named() {
+    bat_file run.bat 'echo off' "set \"$1=old\"" "call strrepl-set.bat \"$1\" $2" \
+        'set "status=%errorlevel%"' "set \"${1%%=*}\"" 'exit /b %status%'
+    in_bat run.bat
+    left_in_temp $?
+}
 # No NAME at all: the helper's own usage line.
 nameless() {
     bat_file run.bat 'echo off' 'set "got=old"' 'call strrepl-set.bat' 'set "status=%errorlevel%"' \
@@ -103,9 +115,10 @@ together() {
     cat "$bat"/out[1-4]
     left_in_temp $status
 }
-# On a console (Wine gives cmd one when its standard input is a terminal): the
-# code page switched for the reading is switched back, and chcp's own output
-# stays out of the result.
+# On a console (Wine gives cmd one when its standard input is a terminal): a
+# result beyond ASCII, read with the console switched to the ANSI code page,
+# arrives whole, the code page is switched back, and chcp's own output stays
+# out of the result. set shows the result in the console's code page.
 on_console() {
     script -qec "cd $(printf %q "$bat") && WINEPATH=$(printf %q "$bin") $(printf '%q ' "${emulator[@]}") \
 cmd /c codepage.bat >codepage-out 2>codepage-err" /dev/null </dev/null >/dev/null
@@ -144,9 +157,10 @@ careless() {
 }
 
 old="got=old$eol"
+usage="usage: [call] strrepl-set.bat NAME <string> <replace> <replace with>$eol"
 cannot_hold="strrepl-set.bat: the result holds a line end or is longer than a variable holds; got is unchanged$eol"
 r100=$(printf '%*s' 100 '' | tr ' ' r)
-export nl=$'a\nb'
+export nl=$'a\nb' accent=é
 #   name               status stdout                            stderr                 operands
 run result             0 "got=my_summer_report.txt$eol"             ''                     batch '"my summer report.txt" " " _'
 run ampersand          0 "got=tea & echo injected$eol"              ''                     batch '"tea & echo injected" x y'
@@ -156,11 +170,15 @@ run carets             0 "got=x^y^^z$eol"                           ''          
 run quotes             0 "got=say \"hi\" & echo injected$eol"       ''                     batch '"say \"x\" & echo injected" x hi'
 run percent            0 "got=100%$eol"                             ''                     batch '"100%%%%" q r'
 run exclamation        0 "got=c!d$eol"                              ''                     batch '"%%bang%%" q r'
+run odd-quote          0 "got=a\"b$eol"                              ''                     batch '"a-b" - "\""'
+run name-parenthesis   0 "q)r=a+b$eol"                              ''                     named 'q)r' '"a-b" - +'
+run name-ampersand     1 "q&r=old$eol"                              "${cannot_hold/got/q\&r}" named 'q&r' '"%nl%" x y'
+run name-equals        1 "q=r=old$eol"                              "$usage"               named 'q=r' '"a-b" - +'
 run leading-semicolon  0 "got=;comment$eol"                         ''                     batch '";comment" x y'
 run leading-colon      0 "got=:label$eol"                           ''                     batch '":label" x y'
 run empty-result       0 "got is undefined$eol"                     ''                     batch 'abc abc ""'
-run failure            1 "$old"                                     "strrepl <string> <replace> <replace with>$eol" batch '"my summer report.txt" " "'
-run no-name            1 "$old"                                     "usage: call strrepl-set.bat NAME <string> <replace> <replace with>$eol" nameless ''
+run failure            1 "$old"                                     "$usage"               batch '"my summer report.txt" " "'
+run no-name            1 "$old"                                     "$usage"               nameless ''
 run line-end           1 "$old"                                     "$cannot_hold"         batch '"%nl%" x y'
 run too-long           1 "$old"                                     "$cannot_hold"         batch "$r100 r $r100"
 run delayed-carets     0 "got=x^y^^z$eol"                           ''                     delayed '"%%caret%%" q r'
@@ -168,7 +186,8 @@ run no-temp            1 "$old"                                     "strrepl-set
 run together           0 "got=run 1${eol}got=run 2${eol}got=run 3${eol}got=run 4$eol" '' together '#'
 run fullwidth-name     0 "\"report? ? echo INJECTED ? pwned.bak ? rem ?.bak\"$eol" '' de careless 'report＂ ＆ echo INJECTED ＞ pwned.txt ＆ rem ＂.txt'
 if [[ -n $code_page ]]; then
-    run console          0 "${code_page}got=a and b$eol$code_page" '' batch_on_console '"a&b" "&" " and "'
+    console_accent=$(printf é | iconv -f UTF-8 -t "CP${code_page//[^0-9]/}")
+    run console          0 "${code_page}got=a and ${console_accent}b$eol$code_page" '' batch_on_console '"a&b" "&" " and %accent%"'
 else
     skipped=$((skipped + 1))
 fi

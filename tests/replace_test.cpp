@@ -376,19 +376,13 @@ template <class Size> bool take(Size &size)
     return true;
 }
 
+// The system's calls and what the linker puts in their place, by the names
+// CMake gives them (strrepl_wrap): on Windows the import table's entries.
 #ifdef _WIN32
 using WriteFileCall = BOOL(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 using WriteConsoleCall = BOOL(WINAPI *)(HANDLE, const VOID *, DWORD, LPDWORD, LPVOID);
-// The import table's entries, as the linker renames them: on x86 a C name
-// takes a leading underscore and the calls are named with their arguments'
-// size.
-#ifdef _WIN64
-#define STRREPL_IMPORT(prefix, name) prefix "__imp_" name
-#else
-#define STRREPL_IMPORT(prefix, name) "_" prefix "_imp__" name "@20"
-#endif
-extern "C" WriteFileCall real_write_file __asm__(STRREPL_IMPORT("__real_", "WriteFile"));
-extern "C" WriteConsoleCall real_write_console __asm__(STRREPL_IMPORT("__real_", "WriteConsoleW"));
+extern "C" WriteFileCall real_write_file __asm__(STRREPL_REAL_WriteFile);
+extern "C" WriteConsoleCall real_write_console __asm__(STRREPL_REAL_WriteConsoleW);
 
 BOOL WINAPI write_file(HANDLE stream, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
 {
@@ -417,18 +411,19 @@ BOOL WINAPI write_console(HANDLE stream, const VOID *data, DWORD size, LPDWORD w
     return TRUE;
 }
 
-extern "C" WriteFileCall wrap_write_file __asm__(STRREPL_IMPORT("__wrap_", "WriteFile"));
-extern "C" WriteConsoleCall wrap_write_console __asm__(STRREPL_IMPORT("__wrap_", "WriteConsoleW"));
+extern "C" WriteFileCall wrap_write_file __asm__(STRREPL_WRAP_WriteFile);
+extern "C" WriteConsoleCall wrap_write_console __asm__(STRREPL_WRAP_WriteConsoleW);
 WriteFileCall wrap_write_file = write_file;
 WriteConsoleCall wrap_write_console = write_console;
 #else
-// The system's calls, and what the linker puts in their place.
-extern "C" ssize_t real_write(int fd, const void *data, std::size_t size) __asm__("__real_write");
-extern "C" int real_poll(pollfd *fds, nfds_t count, int timeout) __asm__("__real_poll");
-extern "C" int real_close(int fd) __asm__("__real_close");
-extern "C" ssize_t wrap_write(int fd, const void *data, std::size_t size) __asm__("__wrap_write");
-extern "C" int wrap_poll(pollfd *fds, nfds_t count, int timeout) __asm__("__wrap_poll");
-extern "C" int wrap_close(int fd) __asm__("__wrap_close");
+extern "C" ssize_t real_write(int fd, const void *data,
+                              std::size_t size) __asm__(STRREPL_REAL_write);
+extern "C" int real_poll(pollfd *fds, nfds_t count, int timeout) __asm__(STRREPL_REAL_poll);
+extern "C" int real_close(int fd) __asm__(STRREPL_REAL_close);
+extern "C" ssize_t wrap_write(int fd, const void *data,
+                              std::size_t size) __asm__(STRREPL_WRAP_write);
+extern "C" int wrap_poll(pollfd *fds, nfds_t count, int timeout) __asm__(STRREPL_WRAP_poll);
+extern "C" int wrap_close(int fd) __asm__(STRREPL_WRAP_close);
 
 ssize_t wrap_write(int fd, const void *data, std::size_t size)
 {

@@ -8,8 +8,8 @@
 # argument 0 as the Windows start-up delivers it (a full path), and results
 # in the ANSI code page. Cases named "linux:" run only on Linux: they carry
 # what the Windows command line cannot (bytes that are not characters,
-# operands past its length limit), or need POSIX signals or limits. Cases
-# named "windows:" run only on Windows (table.sh).
+# operands past its length limit), or need POSIX signals, limits or system
+# calls. Cases named "windows:" run only on Windows (table.sh).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -167,13 +167,27 @@ streamed() {
 run linux:256MiB-result-streamed 0 "$((131071 * 2048))"$'\n' '' streamed "$amax" a "$z2k"
 # Standard output non-blocking (the flag belongs to the open pipe, which a
 # parent may have set) and a reader that starts late: all of a 4 MiB result
-# arrives.
+# arrives, and the tool waits for the reader without spinning: its CPU time
+# stays far below the half second the reader sleeps.
 nonblocking() {
-    perl -MFcntl -e 'fcntl(STDOUT, F_SETFL, fcntl(STDOUT, F_GETFL, 0) | O_NONBLOCK)
-        or die "fcntl: $!"; exec @ARGV or die "exec: $!"' "$exe" "$@" | { sleep 0.2 && wc -c; }
-    return "${PIPESTATUS[0]}"
+    /usr/bin/time -f '%U %S' -o "$work/cpu" perl -MFcntl -e 'fcntl(STDOUT, F_SETFL,
+        fcntl(STDOUT, F_GETFL, 0) | O_NONBLOCK) or die "fcntl: $!"; exec @ARGV or die "exec: $!"' \
+        "$exe" "$@" | { sleep 0.5 && wc -c; }
+    local status=${PIPESTATUS[0]}
+    awk '$1 + $2 > 0.1 { print "busy:", $1 + $2, "s of CPU" }' "$work/cpu"
+    return "$status"
 }
 run linux:nonblocking-late-reader 0 "$((131071 * 32))"$'\n' '' nonblocking "$amax" a "${z2k:0:32}"
+
+# What no file shows, put in by strace on the result's file alone: a write
+# that takes nothing (tried again, it would take nothing forever), and a
+# close that tells of a lost write after all went well.
+faulty() {
+    ASAN_OPTIONS=detect_leaks=0 timeout 10 strace -o /dev/null -P "$work/out" -e inject="$1" \
+        "$exe" "${@:2}"
+}
+run linux:write-taking-nothing 1 '' "\$0: write error: No space left on device$eol" faulty write:retval=0 abcabc bc X
+run linux:close-failing 1 'aXaX' "\$0: write error: Disk quota exceeded$eol" faulty close:error=EDQUOT abcabc bc X
 
 # The smallest stack a shell lets a program have, 16 KiB. A sanitizer's
 # run-time starts before main and needs more for itself: AddressSanitizer's

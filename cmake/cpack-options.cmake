@@ -3,7 +3,7 @@
 # Every time stored in a package is SOURCE_DATE_EPOCH, which CPack honours:
 # the caller's if set, else the time of the last commit, so that two builds of
 # one commit make the same bytes. (strrepl.exe's header holds no time at all:
-# cmake/packaging.cmake.)
+# its link leaves it out, cmake/windows.cmake.)
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     set(epoch "")
     if(CPACK_STRREPL_GIT)

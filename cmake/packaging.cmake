@@ -35,13 +35,13 @@ endfunction()
 strrepl_check_version(doc/debian/changelog "^strrepl \\(([^)]+)\\)")
 strrepl_check_version(doc/strrepl.1 "^\\.TH [^\n]*\"strrepl ([^\"]+)\"")
 
-if(WIN32)
+if(STRREPL_OS STREQUAL windows)
     # For Windows users: the program, the batch file that calls it, what it
     # is and its licence, in CR LF (Notepad before Windows 10 needs it, and
     # cmd misreads labels in a batch file without it).
     set(windows ${CMAKE_CURRENT_BINARY_DIR}/windows)
     # Which of the two this ZIP holds, in README.txt.
-    if(STRREPL_WINDOWS STREQUAL windows-x64)
+    if(STRREPL_ARCH STREQUAL x64)
         set(STRREPL_WINDOWS_BUILD "64-bit build, for 64-bit Windows from XP x64 and Server 2003 on")
     else()
         set(STRREPL_WINDOWS_BUILD "32-bit build, for every Windows from XP on, 32-bit or 64-bit")
@@ -66,7 +66,7 @@ if(WIN32)
     find_program(STRREPL_ZIP zip)
     set(CPACK_STRREPL_ZIP "${STRREPL_ZIP}")
     set(CPACK_GENERATOR ZIP)
-    set(CPACK_SYSTEM_NAME ${STRREPL_WINDOWS})
+    set(CPACK_SYSTEM_NAME ${STRREPL_SYSTEM})
     # It unpacks into one folder, strrepl-<version>-windows-x86 (or -x64).
     set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()

@@ -1,7 +1,7 @@
 # strrepl.exe: what it says it is, and the PE header that lets every Windows
 # from XP on start it, 32-bit and 64-bit. Included once the strrepl target
 # exists; tests/pe-check.sh holds the result to this.
-if(NOT MINGW)
+if(NOT STRREPL_OS STREQUAL windows)
     return()
 endif()
 
@@ -17,7 +17,7 @@ target_sources(strrepl PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
 # Server 2003, 5.2, the least that Windows' own linker writes for x64. Set
 # here, not left to the linker, whose default varies (GNU ld's 4.0 would do
 # for x86; LLVM's 6.0 would not).
-if(STRREPL_WINDOWS STREQUAL windows-x64)
+if(STRREPL_ARCH STREQUAL x64)
     set(minor 2)
     # ASLR over the whole 64-bit address space.
     set(high_entropy -Wl,--high-entropy-va)

@@ -11,6 +11,11 @@
 namespace
 {
 
+// The result's buffer. On Linux 64 KiB, what a pipe holds: one write fills
+// an empty one, and a result that fits goes out in one write. On Windows a
+// flush goes out in pieces of at most 4096 units, each converted and written
+// on its own (output_windows.cpp), so a larger buffer would save no write:
+// it holds two such pieces.
 #ifdef _WIN32
 constexpr std::size_t output_units = 1 << 13;
 constexpr char line_end[] = "\r\n";
@@ -18,8 +23,10 @@ constexpr char line_end[] = "\r\n";
 constexpr std::size_t output_units = 1 << 16;
 constexpr char line_end[] = "\n";
 #endif
-// The buffer a line of the tool's own gathers in; a longer program name goes
-// out straight from where it lies.
+// The buffer a line of the tool's own gathers in, so that it goes out in one
+// write: 256 units hold a program name of up to about 190 units beside the
+// longest of the rest (": write error: " and a C library's message). A
+// longer name goes out straight from where it lies.
 constexpr std::size_t line_units = 256;
 
 void print_usage(const Unit *name);

@@ -21,10 +21,10 @@ using Unit = char;  // raw bytes
 using Stream = int; // a file descriptor
 #endif
 
-// Pieces of output gather in `buffer`; a piece that does not fit goes out
-// with the buffer's contents, or straight from where it lies when it is
-// longer than the buffer. After the first failed write nothing more is
-// written.
+// Pieces of output gather in `buffer`. A piece that does not fit sends the
+// buffer's contents out and is copied into the emptied buffer, or, when it
+// is longer than the buffer, goes straight out from where it lies. After the
+// first failed write nothing more is written.
 template <class Char> struct Output {
     Char *buffer;
     // In units; at least 2, so that a high surrogate that waits at the
@@ -38,6 +38,8 @@ template <class Char> struct Output {
     unsigned int code_page; // what anything else gets: the ANSI code page
 #endif
 };
+
+// Each platform's file defines these four (delivery.h: all it defines).
 
 // The process's standard output and standard error.
 Stream standard_output();

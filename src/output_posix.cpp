@@ -27,23 +27,28 @@ template <class Char> Output<Char> open_output(Stream stream, Char *buffer, std:
 
 template <class Char> void deliver(Output<Char> &out, const Char *data, std::size_t size)
 {
-    const char *bytes = reinterpret_cast<const char *>(data);
-    std::size_t left = size * sizeof(Char);
-    while (left > 0 && out.error == 0) {
-        const ssize_t written = write(out.stream, bytes, left);
-        if (written >= 0) {
-            bytes += written;
-            left -= static_cast<std::size_t>(written);
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // The stream was opened non-blocking, perhaps by another process
-            // that shares it: wait until it takes more, and leave its flags be.
-            pollfd ready = {out.stream, POLLOUT, 0};
-            if (poll(&ready, 1, -1) < 0 && errno != EINTR)
-                out.error = errno;
-        } else if (errno != EINTR) {
-            out.error = errno;
+    if (out.error != 0)
+        return;
+    const auto write_some = [&out](const char *bytes, std::size_t left, std::size_t &taken) {
+        for (;;) {
+            const ssize_t written = write(out.stream, bytes, left);
+            if (written >= 0) {
+                taken = static_cast<std::size_t>(written);
+                return 0;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // The stream was opened non-blocking, perhaps by another
+                // process that shares it: wait until it takes more, and
+                // leave its flags be.
+                pollfd ready = {out.stream, POLLOUT, 0};
+                if (poll(&ready, 1, -1) < 0 && errno != EINTR)
+                    return errno;
+            } else if (errno != EINTR) {
+                return errno;
+            }
         }
-    }
+    };
+    out.error = write_all(reinterpret_cast<const char *>(data), size * sizeof(Char), write_some);
 }
 
 template <class Char> void put_overflowing(Output<Char> &out, const Char *data, std::size_t size)

@@ -20,28 +20,6 @@ constexpr std::size_t units_per_write = 4096;
 // double-byte code pages, three where the code page is UTF-8.
 constexpr std::size_t bytes_per_unit = 3;
 
-// A character the code page lacks becomes its default character, '?', never
-// a "best fit" look-alike: those include " & < > | ^ % ! \ / - *, which mean
-// something to cmd, to a program's argument splitting or to a path. The code
-// pages listed here refuse any flag, and have no best fit to refuse.
-DWORD conversion_flags(unsigned int code_page)
-{
-    switch (code_page) {
-    case 42: // Symbol
-    case 50220:
-    case 50221:
-    case 50222:
-    case 50225:
-    case 50227:
-    case 50229: // ISO 2022
-    case CP_UTF7:
-    case CP_UTF8:
-        return 0;
-    default:
-        return code_page >= 57002 && code_page <= 57011 ? 0 : WC_NO_BEST_FIT_CHARS; // ISCII
-    }
-}
-
 bool high_surrogate(wchar_t unit)
 {
     return unit >= 0xD800 && unit <= 0xDBFF;
@@ -66,36 +44,31 @@ int errno_from(DWORD code)
     }
 }
 
-// Writes all `size` elements at `data` with `write` (WriteFile or
-// WriteConsoleW). A write that reports success but takes nothing fails: it
-// would take nothing again.
-template <class Element, class Write>
-bool write_all(HANDLE stream, const Element *data, std::size_t size, Write write)
+// write_all's write_some through `write` (WriteFile or WriteConsoleW).
+template <class Write> auto writing_with(HANDLE stream, Write write)
 {
-    while (size > 0) {
+    return [stream, write](const auto *data, std::size_t size, std::size_t &taken) {
         DWORD written = 0;
         if (write(stream, data, static_cast<DWORD>(size), &written, nullptr) == 0)
-            return false;
-        if (written == 0) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
+            return errno_from(GetLastError());
+        taken = written;
+        return 0;
+    };
 }
 
-// Writes one piece of at most units_per_write units.
-bool write_piece(Output<wchar_t> &out, const wchar_t *data, std::size_t size)
+// Writes one piece of at most units_per_write units. Returns why it failed
+// (an errno value), or 0.
+int write_piece(Output<wchar_t> &out, const wchar_t *data, std::size_t size)
 {
     if (out.console)
-        return write_all(out.stream, data, size, WriteConsoleW);
+        return write_all(data, size, writing_with(out.stream, WriteConsoleW));
     static char bytes[units_per_write * bytes_per_unit];
     const int length = WideCharToMultiByte(out.code_page, conversion_flags(out.code_page), data,
                                            static_cast<int>(size), bytes,
                                            static_cast<int>(sizeof bytes), nullptr, nullptr);
-    return length > 0 && write_all(out.stream, bytes, static_cast<std::size_t>(length), WriteFile);
+    if (length <= 0)
+        return errno_from(GetLastError());
+    return write_all(bytes, static_cast<std::size_t>(length), writing_with(out.stream, WriteFile));
 }
 
 // Delivers the buffer, but for a high surrogate at its end: that moves to
@@ -116,6 +89,28 @@ std::size_t piece_length(const wchar_t *text, std::size_t size, std::size_t limi
     if (size <= limit)
         return size;
     return high_surrogate(text[limit - 1]) ? limit - 1 : limit;
+}
+
+// A character the code page lacks becomes its default character, '?', never
+// a "best fit" look-alike: those include " & < > | ^ % ! \ / - *, which mean
+// something to cmd, to a program's argument splitting or to a path. The code
+// pages listed here refuse any flag, and have no best fit to refuse.
+unsigned long conversion_flags(unsigned int code_page)
+{
+    switch (code_page) {
+    case 42: // Symbol
+    case 50220:
+    case 50221:
+    case 50222:
+    case 50225:
+    case 50227:
+    case 50229: // ISO 2022
+    case CP_UTF7:
+    case CP_UTF8:
+        return 0;
+    default:
+        return code_page >= 57002 && code_page <= 57011 ? 0 : WC_NO_BEST_FIT_CHARS; // ISCII
+    }
 }
 
 Stream standard_output()
@@ -140,8 +135,7 @@ template <class Char> void deliver(Output<Char> &out, const Char *data, std::siz
 {
     for (std::size_t done = 0, n = 0; done < size && out.error == 0; done += n) {
         n = piece_length(data + done, size - done, units_per_write);
-        if (!write_piece(out, data + done, n))
-            out.error = errno_from(GetLastError());
+        out.error = write_piece(out, data + done, n);
     }
 }
 

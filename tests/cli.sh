@@ -6,18 +6,18 @@
 # With an emulator (a Windows build under Wine), each case is held to its
 # Windows expectation: CR LF at the end of the lines the tool writes itself,
 # argument 0 as the Windows start-up delivers it (a full path), and results
-# in the ANSI code page. Cases named "native:" carry what the Windows command
-# line cannot (bytes that are not characters, operands past its length limit)
-# or need POSIX signals; they are skipped there. Cases named "windows:" run
-# only there.
+# in the ANSI code page. Cases named "linux:" run only on Linux: they carry
+# what the Windows command line cannot (bytes that are not characters,
+# operands past its length limit), or need POSIX signals, limits or system
+# calls. Cases named "windows:" run only on Windows (table.sh).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
 exe=$(realpath "$1")
 shift
 emulator=("$@")
-windows=0
-if [[ $exe == *.exe ]]; then windows=1; fi
+platform=linux
+if [[ $exe == *.exe ]]; then platform=windows; fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,20 +25,29 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/cwd" && touch "$work/cwd/one.txt" "$work/cwd/two.txt"
 cd "$work/cwd" || exit 1
 
+# Windows: operands arrive as UTF-16, whatever the code page, and results
+# leave in the ANSI code page of the user's locale, which Wine takes from the
+# Unix locale: German 1252, Polish 1250, Russian 1251, Japanese 932.
+de() { LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+pl() { LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 "$@"; }
+ru() { LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 "$@"; }
+ja() { LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$@"; }
+
 # Windows paths come from winepath run by the emulator (the winepath command
-# goes through Wine's 32-bit loader, which a machine may not run).
-if ((windows)); then
+# goes through Wine's 32-bit loader, which a machine may not run). A copy of
+# the program whose name the code page holds (Polish) shows the usage line
+# in it.
+argv0=$exe eol=$'\n' named_pl=''
+if [[ $platform == windows ]]; then
     argv0=$("${emulator[@]}" winepath -w "$exe" 2>/dev/null)
     eol=$'\r\n'
-else
-    argv0=$exe
-    eol=$'\n'
+    cp "$exe" zamień.exe
+    named_pl=$(pl "${emulator[@]}" winepath -w zamień.exe 2>/dev/null)
 fi
 usage="$argv0 <string> <replace> <replace with>$eol"
+usage_pl="$named_pl <string> <replace> <replace with>"
 
 . "$here/table.sh"
-# Rows named "native:" run on Linux, rows named "windows:" on Windows.
-selected() { [[ ! ($1 == native:* && $windows == 1 || $1 == windows:* && $windows == 0) ]]; }
 
 tool() { "${emulator[@]}" "$exe" "$@"; }
 
@@ -64,36 +73,27 @@ run backslashes             0      'C:\new\'    ''     tool 'C:\old\' old new
 run backslash-quote         0      'a\"b'       ''     tool 'a\"b' x y
 run wildcards-stay          0      '*.txt'      ''     tool '*.txt' q r
 run shell-characters        0      '&|<>^()'    ''     tool '&|<>^%' '%' '()'
-run native:high-bytes       0      $'\xc3-\xa9' ''     tool $'\xc3\xa9t\xc3\xa9' $'\xa9t\xc3' -
+run linux:high-bytes        0      $'\xc3-\xa9' ''     tool $'\xc3\xa9t\xc3\xa9' $'\xa9t\xc3' -
 run line-ends               0      $'a\nb\n'    ''     tool $'a\r\nb\r\n' $'\r\n' $'\n'
 run crlf-untouched          0      $'a\r\nb'    ''     tool $'a\r\nb' x y
 run trailing-newline        0      $'x\n'       ''     tool x x $'x\n'
 run sixteen-unit-search     0      'YX'         ''     tool 0123456789abcdefX 0123456789abcdef Y
 
-# Windows: operands arrive as UTF-16, whatever the code page, and results
-# leave in the ANSI code page of the user's locale, which Wine takes from the
-# Unix locale: German 1252, Polish 1250, Russian 1251, Japanese 932.
-de() { LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
-pl() { LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 "$@"; }
-ru() { LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 "$@"; }
-ja() { LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$@"; }
 # The bytes of a text in a code page.
 in_cp() { printf '%s' "$2" | iconv -f UTF-8 -t "$1"; }
-# Runs the program on a console, where Wine shows it as UTF-8; its cursor
-# controls and the CRs of the terminal's line ends are dropped.
-console() {
-    SHELL=$BASH script -qec "$(printf '%q ' "${emulator[@]}" "$exe" "$@")" /dev/null |
-        sed -e 's/\x1b\[[0-9;?]*[a-zA-Z]//g' -e 's/\r//g'
-    return "${PIPESTATUS[0]}"
-}
 # Runs the program with a command line in which \uXXXX is any UTF-16 unit.
 wide() { "${emulator[@]}" "$RUN_WIDE" "\"$argv0\" $*"; }
-tsu='' long932='' long932_out='' usage_pl=''
-if ((windows)); then
-    tsu=$(in_cp CP932 'C:/表/ソフト')
-    long932=$(printf '%*s' 4000 '' | sed 's/ /表/g')
-    long932_out=$(in_cp CP932 "$(printf '%*s' 4000 '' | sed 's/ /ソフト/g')")
-fi
+# Runs the program on a console of its own and shows what the console then
+# holds (run_wide.cpp), as UTF-8. Each operand is quoted as the C runtime
+# splits a command line: backslashes before a quote doubled.
+console() {
+    local a line="\"$argv0\""
+    for a; do line+=" \"$(sed -E 's/(\\*)("|$)/\1\1\2/g; s/"/\\"/g' <<<"$a")\""; done
+    "${emulator[@]}" "$RUN_WIDE" --console "$line"
+}
+tsu=$(in_cp CP932 'C:/表/ソフト')
+long932=$(printf '%*s' 4000 '' | sed 's/ /表/g')
+long932_out=$(in_cp CP932 "$(printf '%*s' 4000 '' | sed 's/ /ソフト/g')")
 
 # A character the code page lacks is '?' in a file, never a "best fit"
 # look-alike: the fullwidth forms of what cmd, a command line or a path acts
@@ -117,19 +117,14 @@ run windows:lone-surrogates        0 '?-?-'                      '' de wide '\uD
 run windows:lone-surrogate-at-end  0 'ac?'                       '' de wide 'ab\uD83D b c'
 
 # The usage line is in the code page too, or as typed on a console.
-if ((windows)); then
-    cp "$exe" zamień.exe
-    named_pl=$(pl "${emulator[@]}" winepath -w zamień.exe 2>/dev/null)
-    usage_pl="$named_pl <string> <replace> <replace with>"
-fi
 pl_tool() { pl "${emulator[@]}" ./zamień.exe "$@"; }
-pl_console() { exe=./zamień.exe pl console "$@"; }
+pl_console() { argv0=$named_pl pl console "$@"; }
 run windows:usage-name-in-code-page 1 '' "$(in_cp CP1250 "$usage_pl")$eol" pl_tool
 run windows:usage-name-on-console   1 "$usage_pl"$'\n' ''            pl_console
 
 # A name full of conversions is printed as it stands.
 named() { (exec -a '%s%n%x' "$exe" "$@"); }
-run native:argv0-format 1 '' "%s%n%x <string> <replace> <replace with>$eol" named
+run linux:argv0-format 1 '' "%s%n%x <string> <replace> <replace with>$eol" named
 
 # A result that cannot be delivered is a failure, never a success.
 to_full() { tool "$@" >/dev/full; }
@@ -150,51 +145,58 @@ deaf_reader() {
     trap '' PIPE
     early_reader
 }
-if ((windows)); then
-    run reader-gone 1 '' "\$0: write error: Broken pipe$eol" early_reader
-else
-    run reader-gone 141 '' '' early_reader
-    run reader-gone-signal-ignored 1 '' "\$0: write error: Broken pipe$eol" deaf_reader
-fi
+run windows:reader-gone 1 '' "\$0: write error: Broken pipe$eol" early_reader
+run linux:reader-gone 141 '' '' early_reader
+run linux:reader-gone-signal-ignored 1 '' "\$0: write error: Broken pipe$eol" deaf_reader
 
 # Operands as long as the platform passes: 131071 bytes each on Linux, a
 # command line of 32767 characters in all on Windows.
-if ((windows)); then
-    a32k=$(printf '%*s' 32000 '' | tr ' ' a)
-    run longest-operands 0 "$a32k" '' tool "$a32k" b c
-else
-    amax=$(printf '%*s' 131071 '' | tr ' ' a)
-    run longest-operands 0 X '' tool "$amax" "$amax" X
-    # A result of 256 MiB streams through: it reaches the reader whole, and
-    # the tool's peak memory stays far below the result's size.
-    z2k=$(printf '%*s' 2048 '' | tr ' ' z)
-    streamed() {
-        /usr/bin/time -f %M -o "$work/peak" "$exe" "$@" | wc -c
-        local kib
-        read -r kib <"$work/peak"
-        ((kib < 128 * 1024)) || echo "peak memory $kib KiB"
-    }
-    run 256MiB-result-streamed 0 "$((131071 * 2048))"$'\n' '' streamed "$amax" a "$z2k"
-    # Standard output non-blocking (the flag belongs to the open pipe, which
-    # a parent may have set) and a reader that starts late: all of a 4 MiB
-    # result arrives.
-    nonblocking() {
-        perl -MFcntl -e 'fcntl(STDOUT, F_SETFL, fcntl(STDOUT, F_GETFL, 0) | O_NONBLOCK)
-            or die "fcntl: $!"; exec @ARGV or die "exec: $!"' "$exe" "$@" | { sleep 0.2 && wc -c; }
-        return "${PIPESTATUS[0]}"
-    }
-    run nonblocking-late-reader 0 "$((131071 * 32))"$'\n' '' nonblocking "$amax" a "${z2k:0:32}"
-fi
-# The smallest stack a shell lets a program have. A sanitizer's run-time
-# starts before main and needs more than that for itself (AddressSanitizer's
-# start-up overran it in the dynamic linker about one run in eight, as the
-# stack's random start left it more or less room), so the case holds the
-# builds without one, the shipped one among them.
-small_stack() { (ulimit -s 16 && exec "$exe" "$@"); }
-if ((windows)) || ! readelf -sW "$exe" 2>/dev/null | grep -q __asan_init; then
-    run native:16KiB-stack 0 'aXc' '' small_stack abc b X
-else
-    skipped=$((skipped + 1))
-fi
+a32k=$(printf '%*s' 32000 '' | tr ' ' a)
+amax=$(printf '%*s' 131071 '' | tr ' ' a)
+run windows:longest-operands 0 "$a32k" '' tool "$a32k" b c
+run linux:longest-operands 0 X '' tool "$amax" "$amax" X
+# A result of 256 MiB streams through: it reaches the reader whole, and the
+# tool's peak memory stays far below the result's size.
+z2k=$(printf '%*s' 2048 '' | tr ' ' z)
+streamed() {
+    /usr/bin/time -f %M -o "$work/peak" "$exe" "$@" | wc -c
+    local kib
+    read -r kib <"$work/peak"
+    ((kib < 128 * 1024)) || echo "peak memory $kib KiB"
+}
+run linux:256MiB-result-streamed 0 "$((131071 * 2048))"$'\n' '' streamed "$amax" a "$z2k"
+# Standard output non-blocking (the flag belongs to the open pipe, which a
+# parent may have set) and a reader that starts late: all of a 4 MiB result
+# arrives, and the tool waits for the reader without spinning: its CPU time
+# stays far below the half second the reader sleeps.
+nonblocking() {
+    /usr/bin/time -f '%U %S' -o "$work/cpu" perl -MFcntl -e 'fcntl(STDOUT, F_SETFL,
+        fcntl(STDOUT, F_GETFL, 0) | O_NONBLOCK) or die "fcntl: $!"; exec @ARGV or die "exec: $!"' \
+        "$exe" "$@" | { sleep 0.5 && wc -c; }
+    local status=${PIPESTATUS[0]}
+    awk '$1 + $2 > 0.1 { print "busy:", $1 + $2, "s of CPU" }' "$work/cpu"
+    return "$status"
+}
+run linux:nonblocking-late-reader 0 "$((131071 * 32))"$'\n' '' nonblocking "$amax" a "${z2k:0:32}"
+
+# What no file shows, put in by strace on the result's file alone: a write
+# that takes nothing (tried again, it would take nothing forever), and a
+# close that tells of a lost write after all went well.
+faulty() {
+    ASAN_OPTIONS=detect_leaks=0 timeout 10 strace -o /dev/null -P "$work/out" -e inject="$1" \
+        "$exe" "${@:2}"
+}
+run linux:write-taking-nothing 1 '' "\$0: write error: No space left on device$eol" faulty write:retval=0 abcabc bc X
+run linux:close-failing 1 'aXaX' "\$0: write error: Disk quota exceeded$eol" faulty close:error=EDQUOT abcabc bc X
+
+# The smallest stack a shell lets a program have, 16 KiB. A sanitizer's
+# run-time starts before main and needs more for itself: AddressSanitizer's
+# start-up overran 16 KiB in the dynamic linker in 13 runs of 200, as the
+# stack's random start left it more or less room, and 20 KiB in none. Such a
+# build gets 32 KiB, half the result's buffer.
+stack_kib=16
+if readelf -sW "$exe" 2>/dev/null | grep -q __asan_init; then stack_kib=32; fi
+small_stack() { (ulimit -s "$stack_kib" && exec "$exe" "$@"); }
+run linux:small-stack 0 'aXc' '' small_stack abc b X
 
 summary

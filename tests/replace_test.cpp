@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -58,9 +59,10 @@ struct TempFile {
 // An Output on a file. On Windows it converts to UTF-8 rather than the ANSI
 // code page: a surrogate pair parted between two pieces shows there as two
 // replacement characters instead of the one character.
-template <class Char> Output<Char> test_output(const TempFile &f, std::basic_string<Char> &buffer)
+template <class Char>
+Output<Char> test_output(const TempFile &f, Char *buffer, std::size_t capacity)
 {
-    Output<Char> out = open_output(f.stream(), buffer.data(), buffer.size());
+    Output<Char> out = open_output(f.stream(), buffer, capacity);
 #ifdef _WIN32
     out.code_page = CP_UTF8;
 #endif
@@ -91,25 +93,30 @@ template <class Char> std::string expected_bytes(const std::basic_string<Char> &
 #endif
 }
 
-// Runs replace_all through an Output whose buffer holds `capacity` units and
-// returns the bytes that reached the file. Nothing may be written past the
-// buffer's end.
+// Runs replace_all through an Output whose buffer holds `capacity` units,
+// the units `held` already in it, and returns the bytes that reached the
+// file. Nothing may be read or written outside the buffer: guard units lie
+// on both sides of it, the one in front (wide units) a high surrogate, which
+// a read there would take for half a pair.
 template <class Char>
 std::string replaced(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
-                     std::basic_string_view<Char> with, std::size_t capacity)
+                     std::basic_string_view<Char> with, std::size_t capacity,
+                     std::basic_string_view<Char> held = {})
 {
     TempFile f;
     if (f.file == nullptr) {
         ADD_FAILURE() << "tmpfile failed";
         return {};
     }
+    const auto front = static_cast<Char>(sizeof(Char) > 1 ? 0xD83D : '~');
     const std::basic_string<Char> past(64, Char{'~'});
-    std::basic_string<Char> buffer = std::basic_string<Char>(capacity, Char{}) + past;
-    Output<Char> out = test_output(f, buffer);
-    out.capacity = capacity;
+    std::basic_string<Char> buffer = front + std::basic_string<Char>(capacity, Char{}) + past;
+    Output<Char> out = test_output(f, buffer.data() + 1, capacity);
+    put(out, held);
     replace_all(subject, search, with, out);
     EXPECT_TRUE(flush(out));
-    EXPECT_EQ(buffer.substr(capacity), past) << "written past a buffer of " << capacity;
+    EXPECT_EQ(buffer.substr(capacity + 1), past) << "written past a buffer of " << capacity;
+    EXPECT_EQ(buffer.front(), front) << "written before a buffer of " << capacity;
     return f.bytes();
 }
 
@@ -145,6 +152,7 @@ template <class Char> std::basic_string<Char> units(std::string_view bytes)
 
 struct Replacement {
     std::string_view subject, search, with, expected;
+    std::string_view held = {}; // already in the Output: it stays in front
 };
 
 const Replacement replacements[] = {
@@ -192,6 +200,7 @@ const Replacement replacements[] = {
     {"a=b=", "=", "0123456789abcdefghijklmnopqrstuvwxyz0123456789",
      "a0123456789abcdefghijklmnopqrstuvwxyz0123456789b0123456789abcdefghijklmnopqrstuvwxyz012345678"
      "9"},
+    {"abcabc", "bc", "X", "<<aXaX", "<<"},
 };
 
 // Buffers from the smallest an Output takes to one that holds every result,
@@ -206,7 +215,7 @@ template <class Char> void check_table()
             const auto subject = units<Char>(r.subject);
             const auto search = units<Char>(r.search);
             const auto with = units<Char>(r.with);
-            EXPECT_EQ(replaced<Char>(subject, search, with, capacity),
+            EXPECT_EQ(replaced<Char>(subject, search, with, capacity, units<Char>(r.held)),
                       expected_bytes(units<Char>(r.expected)))
                 << "subject \"" << escaped(r.subject) << "\", search \"" << escaped(r.search)
                 << "\", with \"" << escaped(r.with) << "\", buffer of " << capacity;
@@ -264,7 +273,7 @@ TEST(Output, PiecesAcrossTheBufferEnd)
         TempFile f;
         ASSERT_NE(f.file, nullptr);
         std::wstring buffer(capacity, L'\0');
-        Output<wchar_t> out = test_output(f, buffer);
+        Output<wchar_t> out = test_output(f, buffer.data(), capacity);
         std::wstring all;
         for (int round = 0; round < 3; ++round)
             for (const auto &p : pieces) {
@@ -314,6 +323,28 @@ TEST(PieceLength, NeverPartsASurrogatePair)
             << "limit " << r.limit << ", row " << (&r - rows);
 }
 
+// Code pages that refuse any flag get none, their neighbours the one that
+// keeps out look-alikes. Wine accepts any flag: only this table shows it.
+TEST(ConversionFlags, NoneWhereTheCodePageRefusesThem)
+{
+    for (const unsigned int refusing :
+         {42U, 50220U, 50221U, 50222U, 50225U, 50227U, 50229U, 57002U, 57011U, 65000U, 65001U})
+        EXPECT_EQ(conversion_flags(refusing), 0U) << refusing;
+    for (const unsigned int taking : {41U, 43U, 1252U, 50219U, 50230U, 57001U, 57012U, 65002U})
+        EXPECT_EQ(conversion_flags(taking), DWORD{WC_NO_BEST_FIT_CHARS}) << taking;
+}
+
+// The stack canary's guard is seeded at start-up, not left at the default
+// every run would share, and an overrun ends the process as Windows ends
+// one, with 0xC0000409.
+extern "C" std::uintptr_t __stack_chk_guard;
+extern "C" [[noreturn]] void __stack_chk_fail();
+TEST(StackGuard, SeededAndFatal)
+{
+    EXPECT_NE(__stack_chk_guard, 0xBB40E64EU);
+    EXPECT_EXIT(__stack_chk_fail(), testing::ExitedWithCode(static_cast<int>(0xC0000409U)), "");
+}
+
 // The reader of a pipe goes away: the reason says so.
 TEST(Output, ReaderGone)
 {
@@ -337,6 +368,7 @@ TEST(Output, ReaderGone)
 // every other call goes on as it is.
 struct Misbehaviour {
     std::size_t most = 0; // bytes (console: units) a write takes at most; 0: all
+    std::size_t over = 0; // a write of more than this fails; 0: none
     int fail_at = -1;     // the first write, counting from 0, that fails; -1: none
     int failures = 0;     // how many writes fail from there on
     int error = 0;        // what they fail with: an errno value; a Windows error code
@@ -360,8 +392,9 @@ Trap trap{};
 template <class Size> bool take(Size &size)
 {
     const int write = trap.writes++;
-    if (trap.how.fail_at >= 0 && write >= trap.how.fail_at &&
-        write < trap.how.fail_at + trap.how.failures) {
+    const bool failing = trap.how.fail_at >= 0 && write >= trap.how.fail_at &&
+                         write < trap.how.fail_at + trap.how.failures;
+    if (failing || (trap.how.over != 0 && size > trap.how.over)) {
 #ifdef _WIN32
         SetLastError(static_cast<DWORD>(trap.how.error));
 #else
@@ -376,19 +409,13 @@ template <class Size> bool take(Size &size)
     return true;
 }
 
+// The system's calls and what the linker puts in their place, by the names
+// CMake gives them (strrepl_wrap): on Windows the import table's entries.
 #ifdef _WIN32
 using WriteFileCall = BOOL(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 using WriteConsoleCall = BOOL(WINAPI *)(HANDLE, const VOID *, DWORD, LPDWORD, LPVOID);
-// The import table's entries, as the linker renames them: on x86 a C name
-// takes a leading underscore and the calls are named with their arguments'
-// size.
-#ifdef _WIN64
-#define STRREPL_IMPORT(prefix, name) prefix "__imp_" name
-#else
-#define STRREPL_IMPORT(prefix, name) "_" prefix "_imp__" name "@20"
-#endif
-extern "C" WriteFileCall real_write_file __asm__(STRREPL_IMPORT("__real_", "WriteFile"));
-extern "C" WriteConsoleCall real_write_console __asm__(STRREPL_IMPORT("__real_", "WriteConsoleW"));
+extern "C" WriteFileCall real_write_file __asm__(STRREPL_REAL_WriteFile);
+extern "C" WriteConsoleCall real_write_console __asm__(STRREPL_REAL_WriteConsoleW);
 
 BOOL WINAPI write_file(HANDLE stream, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
 {
@@ -417,18 +444,19 @@ BOOL WINAPI write_console(HANDLE stream, const VOID *data, DWORD size, LPDWORD w
     return TRUE;
 }
 
-extern "C" WriteFileCall wrap_write_file __asm__(STRREPL_IMPORT("__wrap_", "WriteFile"));
-extern "C" WriteConsoleCall wrap_write_console __asm__(STRREPL_IMPORT("__wrap_", "WriteConsoleW"));
+extern "C" WriteFileCall wrap_write_file __asm__(STRREPL_WRAP_WriteFile);
+extern "C" WriteConsoleCall wrap_write_console __asm__(STRREPL_WRAP_WriteConsoleW);
 WriteFileCall wrap_write_file = write_file;
 WriteConsoleCall wrap_write_console = write_console;
 #else
-// The system's calls, and what the linker puts in their place.
-extern "C" ssize_t real_write(int fd, const void *data, std::size_t size) __asm__("__real_write");
-extern "C" int real_poll(pollfd *fds, nfds_t count, int timeout) __asm__("__real_poll");
-extern "C" int real_close(int fd) __asm__("__real_close");
-extern "C" ssize_t wrap_write(int fd, const void *data, std::size_t size) __asm__("__wrap_write");
-extern "C" int wrap_poll(pollfd *fds, nfds_t count, int timeout) __asm__("__wrap_poll");
-extern "C" int wrap_close(int fd) __asm__("__wrap_close");
+extern "C" ssize_t real_write(int fd, const void *data,
+                              std::size_t size) __asm__(STRREPL_REAL_write);
+extern "C" int real_poll(pollfd *fds, nfds_t count, int timeout) __asm__(STRREPL_REAL_poll);
+extern "C" int real_close(int fd) __asm__(STRREPL_REAL_close);
+extern "C" ssize_t wrap_write(int fd, const void *data,
+                              std::size_t size) __asm__(STRREPL_WRAP_write);
+extern "C" int wrap_poll(pollfd *fds, nfds_t count, int timeout) __asm__(STRREPL_WRAP_poll);
+extern "C" int wrap_close(int fd) __asm__(STRREPL_WRAP_close);
 
 ssize_t wrap_write(int fd, const void *data, std::size_t size)
 {
@@ -462,7 +490,8 @@ int wrap_close(int fd)
 // A row of deliveries, built by name: row("...").failing(1, 1, ENOSPC).reporting(ENOSPC).
 struct Delivery {
     const char *what;
-    std::size_t units = 3000; // how much is written, in pieces of 100
+    std::size_t units = 3000; // how much is written
+    std::size_t piece = 100;  // in pieces of this many units, each one write
     Misbehaviour how;
     bool flush_each_piece = false;
     bool console = false;       // Windows: written as to a console
@@ -472,6 +501,16 @@ struct Delivery {
     Delivery &writing(std::size_t count)
     {
         units = count;
+        return *this;
+    }
+    Delivery &in_one_piece(std::size_t count)
+    {
+        units = piece = count;
+        return *this;
+    }
+    Delivery &refusing_over(std::size_t count)
+    {
+        how.over = count;
         return *this;
     }
     Delivery &taking_at_most(std::size_t count)
@@ -548,8 +587,9 @@ TEST(Output, MisbehavingStreams)
         row("no such handle").to_console().failing(0, 1, ERROR_INVALID_HANDLE).reporting(EBADF),
         row("a read-only handle").failing(0, 1, ERROR_ACCESS_DENIED).reporting(EACCES),
         row("any other error").failing(1, 1, ERROR_GEN_FAILURE).reporting(EIO),
-        row("a write that takes nothing").taking_nothing_at(1).reporting(EIO),
-        row("a console write that takes nothing").to_console().taking_nothing_at(1).reporting(EIO),
+        row("a console write taking nothing").to_console().taking_nothing_at(1).reporting(ENOSPC),
+        row("a console refusing long writes").to_console().in_one_piece(9000).refusing_over(4096),
+        row("fails in a piece").in_one_piece(9000).failing(1, 1, ERROR_DISK_FULL).reporting(ENOSPC),
         row("UTF-7, which takes no flags").in_code_page(CP_UTF7),
         row("a code page Windows lacks").in_code_page(99).reporting(EIO),
 #else
@@ -560,15 +600,20 @@ TEST(Output, MisbehavingStreams)
         row("interrupted").failing(0, 1, EINTR),
         row("non-blocking and full").failing(1, 2, EAGAIN),
         row("a full disk").failing(1, 1 << 20, ENOSPC).reporting(ENOSPC),
-        row("a lost write told by close").closing_with(EIO).reporting(EIO),
+        row("a lost write told by close").closing_with(EDQUOT).reporting(EDQUOT),
         row("close interrupted").closing_with(EINTR),
         row("never open").writing(0).closing_with(EBADF),
         row("the first reason stays").failing(1, 1, ENOSPC).closing_with(EIO).reporting(ENOSPC),
-        row("a write that takes nothing").taking_nothing_at(1),
+        row("fails in a piece")
+            .in_one_piece(3000)
+            .taking_at_most(1000)
+            .failing(1, 1, ENOSPC)
+            .reporting(ENOSPC),
         row("full, wait interrupted").failing(1, 2, EAGAIN).polling_fails(EINTR),
         row("full, wait fails").failing(1, 2, EAGAIN).polling_fails(ENOMEM).reporting(ENOMEM),
 #endif
         row("flushed after each piece").flushed_after_each_piece(),
+        row("a write that takes nothing").taking_nothing_at(1).reporting(ENOSPC),
     };
     for (const auto &d : deliveries) {
         std::basic_string<Unit> text;
@@ -577,15 +622,15 @@ TEST(Output, MisbehavingStreams)
         TempFile f;
         ASSERT_NE(f.file, nullptr);
         std::basic_string<Unit> buffer(256, Unit{});
-        Output<Unit> out = test_output(f, buffer);
+        Output<Unit> out = test_output(f, buffer.data(), buffer.size());
 #ifdef _WIN32
         out.console = d.console;
         if (d.code_page != 0)
             out.code_page = d.code_page;
 #endif
         trap = {true, out.stream, d.how, 0, {}, {}};
-        for (std::size_t i = 0; i < text.size(); i += 100) { // so that it takes many writes
-            put(out, text.data() + i, std::min<std::size_t>(100, text.size() - i));
+        for (std::size_t i = 0; i < text.size(); i += d.piece) {
+            put(out, text.data() + i, std::min(d.piece, text.size() - i));
             if (d.flush_each_piece)
                 flush(out);
         }

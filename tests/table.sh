@@ -1,9 +1,14 @@
 # What the command-line tables (cli.sh, strrepl-set.sh) share: run, which
 # holds a command to its exit status and its two streams, and the tally.
-# Sourced; the sourcing script sets `work`, a folder of its own, and defines
-# `selected NAME`, which tells whether the row NAME runs on this build.
+# Sourced; the sourcing script sets `work`, a folder of its own, and
+# `platform`, the system of the build under test (linux or windows).
 
 passed=0 failed=0 skipped=0
+
+# selected NAME: whether the row NAME runs on this build. A row named
+# linux:... or windows:... runs on that platform alone, any other on both.
+# A script may define its own after sourcing this.
+selected() { [[ $1 != *:* || ${1%%:*} == "${platform-}" ]]; }
 
 # run NAME STATUS STDOUT STDERR COMMAND...
 #   Runs COMMAND with standard output and error captured, then compares its

@@ -2,7 +2,7 @@
 # toolchain says (CMAKE_SYSTEM_NAME, CMAKE_SYSTEM_PROCESSOR); the rest of the
 # build asks only what this sets:
 #   STRREPL_OS      linux or windows
-#   STRREPL_ARCH    x86 or x64
+#   STRREPL_ARCH    x86 or x64 (on Linux another processor by its own name)
 #   STRREPL_SYSTEM  the two joined (linux-x64, windows-x86, windows-x64):
 #                   the Windows ZIP's name carries it
 #   CPACK_DEBIAN_PACKAGE_ARCHITECTURE   the Debian package's (Linux)
@@ -15,11 +15,17 @@
 # a system strrepl does not build stops here, before its compiler is looked
 # for, whether or not that compiler exists.
 
-# Each pair strrepl builds, as toolchains name its processor.
-if(CMAKE_SYSTEM_NAME STREQUAL Linux AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+# Each pair strrepl builds, as toolchains name its processor. On Linux any
+# processor: nothing there depends on it, the hardening that does is probed,
+# and the Debian package takes dpkg's name for one other than x86-64.
+if(CMAKE_SYSTEM_NAME STREQUAL Linux)
     set(STRREPL_OS linux)
-    set(STRREPL_ARCH x64)
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+        set(STRREPL_ARCH x64)
+        set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+    else()
+        string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" STRREPL_ARCH)
+    endif()
 elseif(CMAKE_SYSTEM_NAME STREQUAL Windows AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86|X86|i[3-6]86)$")
     set(STRREPL_OS windows)
     set(STRREPL_ARCH x86)
@@ -29,25 +35,28 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL Windows AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(
 else()
     message(FATAL_ERROR "strrepl does not build for ${CMAKE_SYSTEM_NAME} on "
         "'${CMAKE_SYSTEM_PROCESSOR}' (CMAKE_SYSTEM_NAME and CMAKE_SYSTEM_PROCESSOR, as the "
-        "toolchain sets them). It builds for Linux on x86-64 (x86_64) and for Windows on x86 "
-        "(x86, i686) and x86-64 (AMD64, x86_64): cmake/platform.cmake.")
+        "toolchain sets them). It builds for Linux and for Windows on x86 (x86, i686) and "
+        "x86-64 (AMD64, x86_64): cmake/platform.cmake.")
 endif()
 set(STRREPL_SYSTEM ${STRREPL_OS}-${STRREPL_ARCH})
 
 enable_language(CXX)
-# What the toolchain says must be what its compiler makes.
-if(STRREPL_ARCH STREQUAL x86)
-    set(pointer_size 4)
-else()
-    set(pointer_size 8)
-endif()
-if(NOT CMAKE_SIZEOF_VOID_P EQUAL pointer_size)
-    message(FATAL_ERROR "The toolchain says ${STRREPL_SYSTEM}, but its compiler "
-        "(${CMAKE_CXX_COMPILER}) makes ${CMAKE_SIZEOF_VOID_P}-byte pointers, not ${pointer_size}")
-endif()
-if(STRREPL_OS STREQUAL windows AND NOT MINGW)
-    message(FATAL_ERROR "strrepl builds for Windows with MinGW-w64's GCC alone, "
-        "not with ${CMAKE_CXX_COMPILER_ID} (${CMAKE_CXX_COMPILER})")
+# For Windows, what the toolchain says must be what its compiler makes: the
+# program's header is set for it (cmake/windows.cmake).
+if(STRREPL_OS STREQUAL windows)
+    if(STRREPL_ARCH STREQUAL x86)
+        set(pointer_size 4)
+    else()
+        set(pointer_size 8)
+    endif()
+    if(NOT CMAKE_SIZEOF_VOID_P EQUAL pointer_size)
+        message(FATAL_ERROR "The toolchain says ${STRREPL_SYSTEM}, but its compiler "
+            "(${CMAKE_CXX_COMPILER}) makes ${CMAKE_SIZEOF_VOID_P}-byte pointers, not ${pointer_size}")
+    endif()
+    if(NOT MINGW)
+        message(FATAL_ERROR "strrepl builds for Windows with MinGW-w64's GCC alone, "
+            "not with ${CMAKE_CXX_COMPILER_ID} (${CMAKE_CXX_COMPILER})")
+    endif()
 endif()
 
 # Whether the linker takes a flag: a warning counts as a no, since GNU ld only

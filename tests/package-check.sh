@@ -37,6 +37,8 @@ install)
     echo "installed: ${files% }"
     ;;
 deb)
+    # An earlier version's package would stand beside this one's.
+    rm -f "$build"/strrepl_*.deb
     (cd "$build" && cpack -G DEB >/dev/null)
     lintian --fail-on error,warning --pedantic -I "$build"/strrepl_*.deb
     echo "lintian: no tag"

@@ -1,13 +1,19 @@
 // Micro-benchmarks of replace_all into an Output on /dev/null, each reporting
-// the subject's bytes per second. BM_bytewise is the plain byte-at-a-time
-// search, the yardstick for the adversarial case.
+// the subject's bytes per second; replace_bytewise is the plain
+// byte-at-a-time search, the yardstick for the adversarial case. With
+// --table, the medians are printed as the Markdown table of bench/README.md.
 #include "replace.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -87,17 +93,96 @@ void run(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(w.subject.size()));
 }
 
-BENCHMARK(run<few_matches, replace_all>)->Name("replace_all/few_matches");
-BENCHMARK(run<every_byte, replace_all>)->Name("replace_all/every_byte");
-BENCHMARK(run<every_few_bytes, replace_all>)->Name("replace_all/every_few_bytes");
-BENCHMARK(run<no_match, replace_all>)->Name("replace_all/no_match");
-BENCHMARK(run<adversarial, replace_all>)
-    ->Name("replace_all/adversarial")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(run<adversarial, replace_bytewise>)
-    ->Name("bytewise/adversarial")
-    ->Unit(benchmark::kMillisecond);
+struct Case {
+    const char *name;
+    const char *what; // the row's first cell in the table
+    benchmark::internal::Function *run;
+    benchmark::TimeUnit unit = benchmark::kNanosecond;
+};
+const Case cases[] = {
+    {"replace_all/few_matches", "few matches: `needle` in English text",
+     run<few_matches, replace_all>},
+    {"replace_all/every_byte", "a match at every byte: `a` → `bb`", run<every_byte, replace_all>},
+    {"replace_all/every_few_bytes", "a match every few bytes: `the cat sat …`, space → `_`",
+     run<every_few_bytes, replace_all>},
+    {"replace_all/no_match", "no match: the first byte never occurs", run<no_match, replace_all>},
+    {"replace_all/adversarial", "adversarial: 131071 `a`, search 65535 `a` then `b`",
+     run<adversarial, replace_all>, benchmark::kMillisecond},
+    {"bytewise/adversarial", "adversarial, a byte-at-a-time loop for scale",
+     run<adversarial, replace_bytewise>, benchmark::kMillisecond},
+};
+
+// Three significant digits and a unit: `units` are the unit names, each
+// `step` times the one before.
+std::string scaled(double value, double step, const std::vector<const char *> &units)
+{
+    std::size_t i = 0;
+    while (i + 1 < units.size() && value >= step) {
+        value /= step;
+        ++i;
+    }
+    const int decimals = value < 10 ? 2 : value < 100 ? 1 : 0;
+    char text[32];
+    (void)std::snprintf(text, sizeof text, "%.*f %s", decimals, value, units[i]);
+    return text;
+}
+
+// Each case's median (its only run without repetitions) as a row of a
+// Markdown table: subject bytes a second, and the time of one run, both of
+// CPU time as the library counts it.
+class TableReporter : public benchmark::BenchmarkReporter
+{
+  public:
+    bool ReportContext(const Context & /*context*/) override
+    {
+        GetOutputStream() << "| case | subject bytes a second | CPU time a run |\n|---|---|---|\n";
+        return true;
+    }
+    void ReportRuns(const std::vector<Run> &report) override
+    {
+        for (const Run &r : report) {
+            const bool single = report.size() == 1 && r.run_type == Run::RT_Iteration;
+            if (r.error_occurred || !(single || r.aggregate_name == "median"))
+                continue;
+            const std::string &name = r.run_name.function_name;
+            const char *what = name.c_str();
+            for (const Case &c : cases)
+                if (name == c.name)
+                    what = c.what;
+            const double seconds = r.cpu_accumulated_time / static_cast<double>(r.iterations);
+            GetOutputStream() << "| " << what << " | "
+                              << scaled(r.counters.at("bytes_per_second"), 1024,
+                                        {"B/s", "KiB/s", "MiB/s", "GiB/s"})
+                              << " | " << scaled(seconds * 1e9, 1000, {"ns", "µs", "ms", "s"})
+                              << " |\n";
+        }
+    }
+};
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    bool table = false;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--table") == 0)
+            table = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    for (const Case &c : cases)
+        benchmark::RegisterBenchmark(c.name, c.run)->Unit(c.unit);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (table) {
+        TableReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+    } else {
+        benchmark::RunSpecifiedBenchmarks();
+    }
+    benchmark::Shutdown();
+    return 0;
+}

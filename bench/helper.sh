@@ -17,7 +17,6 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(realpath "${1:-build/windows-x64}")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$build/strrepl.exe" "$here/../doc/strrepl-set.bat" "$work/"
 if [[ -n ${2:-} ]]; then
     cp "$2" "$work/before-set.bat"
@@ -29,8 +28,13 @@ case $(file -b "$build/strrepl.exe") in
 *x86-64*) wine=(env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64) ;;
 *) wine=(wine) ;;
 esac
+# A prefix of its own, made once, and its server kept for the whole run, so
+# that no run pays for starting one.
 export WINEDEBUG=-all WINEPREFIX=$work/prefix
-"${wine[@]}" cmd /c exit </dev/null >/dev/null 2>&1 # the prefix, made once
+mkdir "$WINEPREFIX"
+wineserver -p
+trap 'wineserver -k; rm -rf "$work"' EXIT
+"${wine[@]}" cmd /c exit </dev/null >/dev/null 2>&1
 
 calls=20
 # loop NAME COMMAND [RESULT]: NAME.bat runs COMMAND $calls times, echo off,

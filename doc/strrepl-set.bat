@@ -103,10 +103,12 @@
 
 @rem for /f decodes the file in the console's code page, and strrepl writes
 @rem the ANSI code page's bytes. ASCII is the same in both, so only a result
-@rem that holds anything else (a quote counts, to keep this test simple) needs
-@rem the console switched to the ANSI code page while it is read, and back
-@rem afterwards: the reading below is the only one then. When either number
-@rem cannot be read (there is no console), the console is left alone.
+@rem that holds anything else needs the console switched to the ANSI code
+@rem page while it is read, and back afterwards: the reading below is the
+@rem only one then. The copy is split at every printable ASCII character but
+@rem the quote, which an option cannot hold: what is left, a quote too, is
+@rem taken for beyond ASCII. When either code page cannot be read (there is
+@rem no console), the console is left alone.
 @set "wide="
 @for /f "usebackq delims=!#$%%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\]^_`abcdefghijklmnopqrstuvwxyz{|}~	 " %%t in ("copy") do @set "wide=1"
 @if not defined wide goto deliver

@@ -33,10 +33,10 @@ exe=$(realpath "$1")
 shift
 emulator=("$@")
 
+platform=windows
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$here/table.sh"
-selected() { true; }
 
 argv0=$("${emulator[@]}" winepath -w "$exe" 2>/dev/null)
 eol=$'\r\n'
@@ -134,8 +134,11 @@ batch_on_console() {
 }
 if command -v script >/dev/null; then
     bat_file codepage.bat chcp
-    code_page=$(on_console 2>/dev/null && echo .)
-    code_page=${code_page%.}
+    for try in 1 2; do
+        code_page=$(on_console 2>/dev/null && echo .)
+        code_page=${code_page%.}
+        wine_lost <(printf '%s' "$code_page") || break
+    done
     # No console after all: chcp cannot tell the code page.
     [[ $code_page == *": 0$eol" ]] && code_page=
 else

@@ -13,14 +13,7 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-exe=$(realpath "$1")
-shift
-emulator=("$@")
-platform=linux
-if [[ $exe == *.exe ]]; then platform=windows; fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$here/table.sh" "$@"
 # Files that an unwanted wildcard expansion would find.
 mkdir "$work/cwd" && touch "$work/cwd/one.txt" "$work/cwd/two.txt"
 cd "$work/cwd" || exit 1
@@ -47,7 +40,6 @@ fi
 usage="$argv0 <string> <replace> <replace with>$eol"
 usage_pl="$named_pl <string> <replace> <replace with>"
 
-. "$here/table.sh"
 
 tool() { "${emulator[@]}" "$exe" "$@"; }
 

@@ -29,14 +29,7 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-exe=$(realpath "$1")
-shift
-emulator=("$@")
-
-platform=windows
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-. "$here/table.sh"
+. "$here/table.sh" "$@"
 
 argv0=$("${emulator[@]}" winepath -w "$exe" 2>/dev/null)
 eol=$'\r\n'

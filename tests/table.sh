@@ -1,8 +1,20 @@
 # What the command-line tables (cli.sh, strrepl-set.sh) share: run, which
 # holds a command to its exit status and its two streams, and the tally.
-# Sourced; the sourcing script sets `work`, a folder of its own, and
-# `platform`, the system of the build under test (linux or windows).
+# Sourced as
+#
+#   . table.sh EXECUTABLE [EMULATOR ...]
+#
+# it sets exe, the program under test, emulator, what runs it, platform, the
+# system it is built for (windows for an .exe, else linux), and work, a
+# folder of the table's own, removed at exit.
 
+exe=$(realpath "$1")
+shift
+emulator=("$@")
+platform=linux
+if [[ $exe == *.exe ]]; then platform=windows; fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 passed=0 failed=0 skipped=0
 
 # selected NAME: whether the row NAME runs on this build. A row named

@@ -24,10 +24,14 @@ else
     git -C "$here" show 0d1abab:doc/strrepl-set.bat >"$work/before-set.bat"
 fi
 
-case $(file -b "$build/strrepl.exe") in
-*x86-64*) wine=(env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64) ;;
-*) wine=(wine) ;;
-esac
+# The Wine loader of the program's kind, from its PE header: the magic 20b
+# after the header's offset (at 60) and 24 bytes marks a 64-bit program.
+pe=$(od -An -tu4 -j60 -N4 "$build/strrepl.exe")
+if [[ $(od -An -tx2 -j$((pe + 24)) -N2 "$build/strrepl.exe") == *20b ]]; then
+    wine=(env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64)
+else
+    wine=(wine)
+fi
 # A prefix of its own, made once, and its server kept for the whole run, so
 # that no run pays for starting one.
 export WINEDEBUG=-all WINEPREFIX=$work/prefix

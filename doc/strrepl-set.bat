@@ -30,12 +30,11 @@
 @if not exist "%strrepl%" set "strrepl=strrepl"
 @if not defined name goto usage
 
-@rem Everything happens in a folder of this run's own, in TEMP, and by short
-@rem relative names, so that no line holds TEMP's path but the two below: md
-@rem fails when the name is taken (RANDOM gives the same numbers to runs
-@rem started in the same second), and need not set errorlevel to 0 when it
-@rem succeeds, so it is cleared first.
-:claim
+@rem Everything happens in a folder of this run's own, in TEMP, by short
+@rem relative names: the lines that run with delayed expansion and strrepl's
+@rem own line hold no path. md fails when the name is taken (RANDOM gives the
+@rem same numbers to runs started in the same second), and need not set
+@rem errorlevel to 0 when it succeeds, so it is cleared first.
 @set "tries=0"
 :claim_next
 @set /a "tries+=1"

@@ -1,8 +1,8 @@
 // The output sink: a buffer of the caller's in front of one standard stream,
 // and the Writer through which a scan fills it. main.cpp opens, fills and
-// closes Outputs; replace.cpp reaches one only through a Writer. What goes
-// to the stream is each platform's own (output_posix.cpp, output_windows.cpp);
-// what both share is output.cpp.
+// closes Outputs; replace.cpp reaches one only through a Writer. The
+// buffering is output.cpp's, the same on every platform; what reaches the
+// stream is the platform's (delivery.h).
 #ifndef STRREPL_OUTPUT_H
 #define STRREPL_OUTPUT_H
 
@@ -14,7 +14,12 @@
 #ifdef _WIN32
 using Unit = wchar_t; // what the command line holds: UTF-16 code units
 #define STRREPL_TEXT(s) L##s
-using Stream = void *; // a HANDLE
+// A standard stream, with what a write to it needs to know.
+struct Stream {
+    void *handle;           // a HANDLE
+    bool console;           // written as UTF-16, as typed
+    unsigned int code_page; // what anything else gets: the ANSI code page
+};
 #else
 using Unit = char;  // raw bytes
 #define STRREPL_TEXT(s) s
@@ -23,25 +28,22 @@ using Stream = int; // a file descriptor
 
 // Pieces of output gather in `buffer`. A piece that does not fit sends the
 // buffer's contents out and is copied into the emptied buffer, or, when it
-// is longer than the buffer, goes straight out from where it lies. After the
-// first failed write nothing more is written.
+// is longer than the buffer, goes straight out from where it lies. Only
+// whole characters go out before the end: a unit that waits for the rest of
+// its character (on Windows, a high surrogate) stays at the buffer's front.
+// After the first failed write nothing more is written.
 template <class Char> struct Output {
     Char *buffer;
-    // In units; at least 2, so that a high surrogate that waits at the
-    // buffer's front for its partner (Windows) has room for it.
+    // In units; at least 2, so that a unit waiting at the buffer's front
+    // has room beside it for its partner.
     std::size_t capacity;
     std::size_t size;
     Stream stream;
     int error; // the first failed write's reason, an errno value; 0 while none has failed
-#ifdef _WIN32
-    bool console;           // written as UTF-16, as typed
-    unsigned int code_page; // what anything else gets: the ANSI code page
-#endif
 };
 
-// Each platform's file defines these four (delivery.h: all it defines).
-
-// The process's standard output and standard error.
+// The process's standard output and standard error (the platform's file
+// defines these).
 Stream standard_output();
 Stream standard_error();
 

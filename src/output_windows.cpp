@@ -1,13 +1,12 @@
 // Output on Windows: UTF-16 to a console with WriteConsoleW, so that it shows
 // every character as typed; to anything else (file, pipe, NUL) the ANSI code
 // page's bytes, exactly the bytes and nothing added (no CR before LF). Either
-// way in pieces that never part a surrogate pair. Gives output.h and
-// delivery.h their platform's part; only through those may anything call it.
+// way in pieces that never part a surrogate pair. Gives delivery.h its
+// platform's part; only through that may anything call it.
 #include "delivery.h"
 
 #include <windows.h>
 
-#include <cassert>
 #include <cerrno>
 
 namespace
@@ -56,40 +55,7 @@ template <class Write> auto writing_with(HANDLE stream, Write write)
     };
 }
 
-// Writes one piece of at most units_per_write units. Returns why it failed
-// (an errno value), or 0.
-int write_piece(Output<wchar_t> &out, const wchar_t *data, std::size_t size)
-{
-    if (out.console)
-        return write_all(data, size, writing_with(out.stream, WriteConsoleW));
-    static char bytes[units_per_write * bytes_per_unit];
-    const int length = WideCharToMultiByte(out.code_page, conversion_flags(out.code_page), data,
-                                           static_cast<int>(size), bytes,
-                                           static_cast<int>(sizeof bytes), nullptr, nullptr);
-    if (length <= 0)
-        return errno_from(GetLastError());
-    return write_all(bytes, static_cast<std::size_t>(length), writing_with(out.stream, WriteFile));
-}
-
-// Delivers the buffer, but for a high surrogate at its end: that moves to
-// the buffer's front to wait for its partner.
-void flush_whole_characters(Output<wchar_t> &out)
-{
-    const bool waits = out.size > 0 && high_surrogate(out.buffer[out.size - 1]);
-    deliver(out, out.buffer, waits ? out.size - 1 : out.size);
-    if (waits)
-        out.buffer[0] = out.buffer[out.size - 1];
-    out.size = waits ? 1 : 0;
-}
-
 } // namespace
-
-std::size_t piece_length(const wchar_t *text, std::size_t size, std::size_t limit)
-{
-    if (size <= limit)
-        return size;
-    return high_surrogate(text[limit - 1]) ? limit - 1 : limit;
-}
 
 // A character the code page lacks becomes its default character, '?', never
 // a "best fit" look-alike: those include " & < > | ^ % ! \ / - *, which mean
@@ -113,53 +79,62 @@ unsigned long conversion_flags(unsigned int code_page)
     }
 }
 
+namespace
+{
+
+// Writes one piece of at most units_per_write units. Returns why it failed
+// (an errno value), or 0.
+int write_piece(Stream stream, const wchar_t *data, std::size_t size)
+{
+    if (stream.console)
+        return write_all(data, size, writing_with(stream.handle, WriteConsoleW));
+    static char bytes[units_per_write * bytes_per_unit];
+    const int length = WideCharToMultiByte(stream.code_page, conversion_flags(stream.code_page),
+                                           data, static_cast<int>(size), bytes,
+                                           static_cast<int>(sizeof bytes), nullptr, nullptr);
+    if (length <= 0)
+        return errno_from(GetLastError());
+    return write_all(bytes, static_cast<std::size_t>(length),
+                     writing_with(stream.handle, WriteFile));
+}
+
+// A standard stream, and how it is written.
+Stream standard_stream(DWORD which)
+{
+    HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    // The code page by number: whether it takes flags depends on which it is.
+    return {handle, GetConsoleMode(handle, &mode) != 0, GetACP()};
+}
+
+} // namespace
+
 Stream standard_output()
 {
-    return GetStdHandle(STD_OUTPUT_HANDLE);
+    return standard_stream(STD_OUTPUT_HANDLE);
 }
 
 Stream standard_error()
 {
-    return GetStdHandle(STD_ERROR_HANDLE);
+    return standard_stream(STD_ERROR_HANDLE);
 }
 
-template <class Char> Output<Char> open_output(Stream stream, Char *buffer, std::size_t capacity)
+template <class Char> bool ends_character(Char unit)
 {
-    assert(capacity >= 2);
-    DWORD mode = 0;
-    // The code page by number: whether it takes flags depends on which it is.
-    return {buffer, capacity, 0, stream, 0, GetConsoleMode(stream, &mode) != 0, GetACP()};
+    return !high_surrogate(unit);
 }
 
-template <class Char> void deliver(Output<Char> &out, const Char *data, std::size_t size)
+template <class Char> int write_units(Stream stream, const Char *data, std::size_t size)
 {
-    for (std::size_t done = 0, n = 0; done < size && out.error == 0; done += n) {
-        n = piece_length(data + done, size - done, units_per_write);
-        out.error = write_piece(out, data + done, n);
+    for (std::size_t done = 0, n = 0; done < size; done += n) {
+        n = size - done;
+        if (n > units_per_write)
+            n = ends_character(data[done + units_per_write - 1]) ? units_per_write
+                                                                 : units_per_write - 1;
+        if (const int error = write_piece(stream, data + done, n); error != 0)
+            return error;
     }
-}
-
-template <class Char> void put_overflowing(Output<Char> &out, const Char *data, std::size_t size)
-{
-    if (out.error != 0)
-        return;
-    flush_whole_characters(out);
-    // A high surrogate waiting there is completed by the piece's first unit.
-    while (out.size > 0 && size > out.capacity - out.size && out.error == 0) {
-        out.buffer[out.size++] = *data++;
-        --size;
-        flush_whole_characters(out);
-    }
-    if (size > out.capacity - out.size) {
-        // Too long to gather: straight from where it lies, but for a high
-        // surrogate at its end.
-        const std::size_t whole = high_surrogate(data[size - 1]) ? size - 1 : size;
-        deliver(out, data, whole);
-        data += whole;
-        size -= whole;
-    }
-    if (out.error == 0)
-        put(out, data, size);
+    return 0;
 }
 
 // A write that failed failed at once, and closing a standard handle would
@@ -169,6 +144,5 @@ int close_stream(Stream /*stream*/)
     return 0;
 }
 
-template Output<wchar_t> open_output(Stream, wchar_t *, std::size_t);
-template void deliver(Output<wchar_t> &, const wchar_t *, std::size_t);
-template void put_overflowing(Output<wchar_t> &, const wchar_t *, std::size_t);
+template bool ends_character(wchar_t);
+template int write_units(Stream, const wchar_t *, std::size_t);

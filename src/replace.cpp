@@ -2,15 +2,6 @@
 // through a Writer.
 #include "replace.h"
 
-namespace
-{
-
-// Candidates this close are found by looking at each unit here; past that
-// the library's search (vectorised, but a call) takes the rest of the gap.
-constexpr std::size_t short_gap = 8;
-
-} // namespace
-
 template <class Char>
 void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
                  std::basic_string_view<Char> replacement, Output<Char> &out)

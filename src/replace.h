@@ -34,10 +34,15 @@ inline std::size_t match_prefix(std::basic_string_view<Char> text,
     return m;
 }
 
+// How many units replace_all looks at one by one for the next candidate (a
+// unit equal to the search string's first); past them the library's search
+// (vectorised, but a call) takes the rest of the gap.
+constexpr std::size_t short_gap = 8;
+
 // Writes `subject` to `out` with every occurrence of `search` replaced by
 // `replacement`: leftmost first, never overlapping, the replacement never
 // rescanned; an empty `search` leaves the subject as it is. The result
-// streams through `out` and is never held in memory.
+// streams out through the buffer of `out`, never held whole.
 template <class Char>
 void replace_all(std::basic_string_view<Char> subject, std::basic_string_view<Char> search,
                  std::basic_string_view<Char> replacement, Output<Char> &out);

@@ -117,6 +117,16 @@ run windows:usage-name-on-console   1 "$usage_pl"$'\n' ''            pl_console
 # A name full of conversions is printed as it stands.
 named() { (exec -a '%s%n%x' "$exe" "$@"); }
 run linux:argv0-format 1 '' "%s%n%x <string> <replace> <replace with>$eol" named
+# The tool's own line goes out in one write: another writer's on a shared
+# standard error cannot come between its parts.
+in_one_write() {
+    ASAN_OPTIONS=detect_leaks=0 strace -o "$work/trace" -e trace=write -e signal=none "$exe" "$@"
+    local status=$? writes
+    writes=$(grep -c '^write(2,' "$work/trace")
+    ((writes == 1)) || echo "standard error in $writes writes"
+    return $status
+}
+run linux:usage-in-one-write 1 '' usage in_one_write
 
 # A result that cannot be delivered is a failure, never a success.
 to_full() { tool "$@" >/dev/full; }

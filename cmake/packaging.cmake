@@ -13,16 +13,9 @@ include(GNUInstallDirs)
 # packages cpack-pre-build.cmake puts that back).
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_STRREPL_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
 
 set(STRREPL_MAINTAINER "The strrepl developers <strrepl@users.noreply.invalid>")
-
-# The copyright line and the licence terms, from LICENSE.
-file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
-if(NOT license MATCHES "\nCopyright \\(c\\) ([^\n]+)\n+(.+)$")
-    message(FATAL_ERROR "LICENSE: no 'Copyright (c) ...' line followed by the terms")
-endif()
-set(STRREPL_COPYRIGHT "${CMAKE_MATCH_1}")
-set(license_terms "${CMAKE_MATCH_2}")
 
 # Every document that names a version must name this one.
 function(strrepl_check_version file pattern)
@@ -90,7 +83,7 @@ else()
 
     # The machine-readable copyright file: the licence terms as a paragraph
     # of continuation lines, blank lines as " .".
-    string(STRIP "${license_terms}" license_terms)
+    string(STRIP "${STRREPL_LICENSE_TERMS}" license_terms)
     string(REGEX REPLACE "\n\n" "\n.\n" license_terms "${license_terms}")
     string(REGEX REPLACE "\n" "\n " STRREPL_LICENSE_TEXT " ${license_terms}")
     configure_file(${PROJECT_SOURCE_DIR}/doc/debian/copyright.in ${debian}/copyright @ONLY)

@@ -6,8 +6,6 @@ if(NOT STRREPL_OS STREQUAL windows)
 endif()
 
 enable_language(RC)
-file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE copyright REGEX "^Copyright \\(c\\) ")
-string(REGEX REPLACE "^Copyright \\(c\\) " "" STRREPL_COPYRIGHT "${copyright}")
 set(STRREPL_FILE_DESCRIPTION "strrepl - replace every occurrence of a string")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
 target_sources(strrepl PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version.rc)

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Command-line cases, run against a built executable.
 #
-#   cli.sh EXECUTABLE [EMULATOR ...]
+#   [SANITIZED=1] cli.sh PLATFORM EXECUTABLE [EMULATOR ...]
 #
-# With an emulator (a Windows build under Wine), each case is held to its
-# Windows expectation: CR LF at the end of the lines the tool writes itself,
+# PLATFORM is the system the build is for, linux or windows. A Windows build
+# runs under Wine (EMULATOR), and each case is held to its Windows
+# expectation: CR LF at the end of the lines the tool writes itself,
 # argument 0 as the Windows start-up delivers it (a full path), and results
 # in the ANSI code page. Cases named "linux:" run only on Linux: they carry
 # what the Windows command line cannot (bytes that are not characters,
 # operands past its length limit), or need POSIX signals, limits or system
-# calls. Cases named "windows:" run only on Windows (table.sh).
+# calls. Cases named "windows:" run only on Windows (table.sh). SANITIZED=1
+# says the build has a sanitizer's run-time, which needs a larger stack.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,11 +22,8 @@ cd "$work/cwd" || exit 1
 
 # Windows: operands arrive as UTF-16, whatever the code page, and results
 # leave in the ANSI code page of the user's locale, which Wine takes from the
-# Unix locale: German 1252, Polish 1250, Russian 1251, Japanese 932.
-de() { LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
-pl() { LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 "$@"; }
-ru() { LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 "$@"; }
-ja() { LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$@"; }
+# Unix locale: `de COMMAND` runs COMMAND in the German one, and so on for
+# each locale the tests run in (table.sh, locales.txt).
 
 # Windows paths come from winepath run by the emulator (the winepath command
 # goes through Wine's 32-bit loader, which a machine may not run). A copy of
@@ -195,9 +194,9 @@ run linux:close-failing 1 'aXaX' "\$0: write error: Disk quota exceeded$eol" fau
 # run-time starts before main and needs more for itself: AddressSanitizer's
 # start-up overran 16 KiB in the dynamic linker in 13 runs of 200, as the
 # stack's random start left it more or less room, and 20 KiB in none. Such a
-# build gets 32 KiB, half the result's buffer.
+# build (SANITIZED) gets 32 KiB, half the result's buffer.
 stack_kib=16
-if readelf -sW "$exe" 2>/dev/null | grep -q __asan_init; then stack_kib=32; fi
+if ((${SANITIZED:-0})); then stack_kib=32; fi
 small_stack() { (ulimit -s "$stack_kib" && exec "$exe" "$@"); }
 run linux:small-stack 0 'aXc' '' small_stack abc b X
 

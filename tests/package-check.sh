@@ -6,10 +6,10 @@
 #                                                   files, stripped, no Debian parts
 #   package-check.sh BUILD_DIR deb                  lintian, pedantic, no tag left;
 #                                                   the shipped strrepl's hardening
-#   package-check.sh BUILD_DIR zip SYSTEM VERSION IMPORTS
-#                           the ZIP for SYSTEM (windows-x86, windows-x64): its
-#                           contents, CR LF text, the shipped strrepl.exe's PE
-#                           checks
+#   package-check.sh BUILD_DIR zip SYSTEM ARCH VERSION IMPORTS
+#                           the ZIP for SYSTEM (windows-x86, windows-x64), of
+#                           a program for ARCH (x86, x64): its contents, CR LF
+#                           text, the shipped strrepl.exe's PE checks
 #   package-check.sh BUILD_DIR batch SYSTEM VERSION EMULATOR...
 #                           the batch helper in that ZIP, run from elsewhere
 set -euo pipefail
@@ -49,7 +49,7 @@ deb)
     ;;
 zip)
     (cd "$build" && cpack -G ZIP >/dev/null)
-    system=$3 version=$4 imports=$5
+    system=$3 arch=$4 version=$5 imports=$6
     # One folder, so that unpacking it into Downloads makes one thing there.
     folder=strrepl-$version-$system
     zip=$build/$folder.zip
@@ -68,7 +68,7 @@ zip)
             /[^\t\r -~]/ { print FILENAME ": line " FNR " holds a byte beyond ASCII"; bad = 1 }
             END { exit bad }' "$shipped/$f"
     done
-    bash "$here/pe-check.sh" "$shipped/strrepl.exe" "$imports" "$version" "$build/strrepl.exe"
+    bash "$here/pe-check.sh" "$shipped/strrepl.exe" "$arch" "$imports" "$version" "$build/strrepl.exe"
     ;;
 batch)
     system=$3 version=$4
@@ -90,7 +90,7 @@ batch)
     echo "strrepl-set.bat: runs the strrepl.exe beside it"
     ;;
 *)
-    echo "usage: $0 BUILD_DIR install | BUILD_DIR deb | BUILD_DIR zip SYSTEM VERSION IMPORTS" \
+    echo "usage: $0 BUILD_DIR install | BUILD_DIR deb | BUILD_DIR zip SYSTEM ARCH VERSION IMPORTS" \
         "| BUILD_DIR batch SYSTEM VERSION EMULATOR..." >&2
     exit 2
     ;;

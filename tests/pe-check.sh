@@ -2,13 +2,14 @@
 # Holds strrepl.exe, 32-bit or 64-bit, to what lets it run on every Windows
 # from XP on, and to its hardening.
 #
-#   pe-check.sh EXE IMPORTS VERSION BUILT   check EXE; IMPORTS is
-#                                           tests/windows-imports.txt, BUILT
-#                                           the build's EXE with its symbols
+#   pe-check.sh EXE ARCH IMPORTS VERSION BUILT
+#                   check EXE, built for ARCH (x86 or x64); IMPORTS is
+#                   tests/windows-imports.txt, BUILT the build's EXE with its
+#                   symbols
 #   pe-check.sh --print EXE                 print EXE's imports
 #   pe-check.sh --print X86_EXE X64_EXE     print both in the IMPORTS format
 #
-# Checks the PE header (PE32 i386 or PE32+ x86-64, console, no time stamp,
+# Checks the PE header (PE32 for x86, PE32+ for x64, console, no time stamp,
 # subsystem and OS version at most XP's 5.01 or XP x64's 5.02, ASLR, with
 # high-entropy addresses on x64, and DEP), that BUILT is EXE's code, that
 # wmain checks a stack canary whose guard the program seeds itself, that the
@@ -48,8 +49,9 @@ if [[ ${1:-} == --print ]]; then
     esac
     exit
 fi
-[[ $# == 4 ]] || { echo "usage: $0 EXE IMPORTS VERSION BUILT | --print EXE" >&2; exit 2; }
-exe=$1 list=$2 version=$3 built=$4
+usage="usage: $0 EXE x86|x64 IMPORTS VERSION BUILT | --print EXE"
+[[ $# == 5 ]] || { echo "$usage" >&2; exit 2; }
+exe=$1 arch=$2 list=$3 version=$4 built=$5
 
 # The header's time stamp is printed in local time.
 header=$(TZ=UTC "$objdump" -p "$exe") || exit 1
@@ -63,10 +65,10 @@ fail() {
 # (its version times 100), the C names of wmain and of the canary's failure
 # (x86 puts an underscore before a C name), and the DllCharacteristics flags
 # wanted beyond ASLR and DEP: on x64, high-entropy ASLR (0x20).
-case $(sed -n 's/.*file format \(pei-.*\)$/\1/p' <<<"$header") in
-pei-i386) arch=x86 magic=010b kind=PE32 oldest=501 oldest_name=XP wmain=_wmain flags=0 ;;
-pei-x86-64) arch=x64 magic=020b kind=PE32+ oldest=502 oldest_name="XP x64" wmain=wmain flags=0x20 ;;
-*) echo "FAIL $exe is neither an i386 nor an x86-64 PE image" && exit 1 ;;
+case $arch in
+x86) magic=010b kind=PE32 oldest=501 oldest_name=XP wmain=_wmain flags=0 ;;
+x64) magic=020b kind=PE32+ oldest=502 oldest_name="XP x64" wmain=wmain flags=0x20 ;;
+*) echo "$usage" >&2 && exit 2 ;;
 esac
 chk_fail=${wmain%wmain}__stack_chk_fail
 

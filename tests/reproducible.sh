@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds this working tree twice and compares what ships, byte for byte: the
-# Linux executable and the Debian package (release preset), strrepl.exe and
-# the ZIP of each Windows preset (without their tests).
+# Builds this working tree twice with a configure preset and compares what
+# ships, byte for byte: the program and its package (built without tests).
 #
-#   tests/reproducible.sh [linux] [windows-x86] [windows-x64]   (all by default)
+#   tests/reproducible.sh [PRESET...]
+#
+# By default each preset whose packages are tested (STRREPL_PACKAGE_TESTS).
 #
 # Each copy is a clone of the last commit with the working tree's changes laid
 # over it, so that package times come from the commit as in any build. The
@@ -14,9 +15,14 @@
 # and, for a package, member by member. KEEP=1 keeps both copies.
 set -euo pipefail
 
-src=$(cd "$(dirname "$0")/.." && pwd)
+cd "$(dirname "$0")/.."
+src=$PWD
 targets=("$@")
-((${#targets[@]})) || targets=(linux windows-x86 windows-x64)
+if ((!${#targets[@]})); then
+    for preset in $(cmake --list-presets | sed -n 's/^  "\([^"]*\)".*/\1/p'); do
+        [[ $(cmake --preset "$preset" -N) == *$'\n  STRREPL_PACKAGE_TESTS="ON"\n'* ]] && targets+=("$preset")
+    done
+fi
 
 work=$(mktemp -d)
 other=$work
@@ -33,30 +39,21 @@ copy() {
     (cd "$src" && git ls-files -z --deleted) | (cd "$dest" && xargs -0r rm -f --)
 }
 
-# build DIR TARGET: configure, build and package one target in DIR.
+# build DIR PRESET: configure, build and package with PRESET in DIR, in a
+# build folder of this script's own (out/PRESET).
 build() {
-    local dir=$1 target=$2
+    local dir=$1 preset=$2
     cd "$dir"
-    case $target in
-    linux)
-        cmake --preset release -DBUILD_TESTING=OFF
-        cmake --build build/release
-        (cd build/release && cpack -G DEB)
-        ;;
-    windows-*)
-        cmake --preset "$target" -DBUILD_TESTING=OFF
-        cmake --build "build/$target"
-        (cd "build/$target" && cpack -G ZIP)
-        ;;
-    esac
+    cmake --preset "$preset" -B "out/$preset" -DBUILD_TESTING=OFF
+    cmake --build "out/$preset"
+    (cd "out/$preset" && cpack)
 }
 
-# artifacts TARGET: what ships, relative to the source folder.
+# artifacts PRESET: what ships, relative to the source folder: the program
+# and its package.
 artifacts() {
-    case $1 in
-    linux) echo build/release/strrepl build/release/strrepl_*.deb ;;
-    windows-*) echo "build/$1/strrepl.exe" "build/$1"/strrepl-*.zip ;;
-    esac
+    find "out/$1" -maxdepth 1 \( -name strrepl -o -name strrepl.exe -o -name '*.deb' -o -name '*.zip' \) |
+        sort
 }
 
 # explain A B: where two packages differ, member by member.
@@ -98,7 +95,12 @@ for target in "${targets[@]}"; do
     echo "== $target: second build, in $two"
     (umask 027 && TZ=XST-5:30 LC_ALL=C.UTF-8 build "$two" "$target") >"$work/$target-two.log" 2>&1 ||
         { cat "$work/$target-two.log"; exit 1; }
-    for artifact in $(cd "$one" && artifacts "$target"); do
+    shipped=$(cd "$one" && artifacts "$target")
+    if [[ $(wc -l <<<"$shipped") != 2 ]]; then
+        echo "FAIL $target made" ${shipped:-nothing}", not a program and its package"
+        failed=$((failed + 1))
+    fi
+    for artifact in $shipped; do
         compared=$((compared + 1))
         if cmp "$one/$artifact" "$two/$artifact"; then
             echo "same: $artifact ($(stat -c %s "$one/$artifact") bytes)"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # strrepl-set.bat's cases, run under Wine against a Windows build.
 #
-#   strrepl-set.sh EXECUTABLE EMULATOR...
+#   strrepl-set.sh windows EXECUTABLE EMULATOR...
 #
 # The helper is run as a user runs it: called from another batch file,
 # where its operands are written as they would be typed (an argument of wine
@@ -33,11 +33,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 argv0=$("${emulator[@]}" winepath -w "$exe" 2>/dev/null)
 eol=$'\r\n'
-de() { LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
 bat=$work/batch
 bat_temp="$bat/temp & (x) ^ dir"
 bat_tmp=$(mktemp -d /tmp/strrepl-cli.XXXXXX)
-trap 'rm -rf "$work" "$bat_tmp"' EXIT
+temporary+=("$bat_tmp")
 mkdir "$bat" "$bat_temp" && touch "$bat/file"
 cp "$here/../doc/strrepl-set.bat" "$bat/"
 bin=${argv0%\\*}
@@ -127,11 +126,9 @@ batch_on_console() {
 }
 if command -v script >/dev/null; then
     bat_file codepage.bat chcp
-    for try in 1 2; do
-        code_page=$(on_console 2>/dev/null && echo .)
-        code_page=${code_page%.}
-        wine_lost <(printf '%s' "$code_page") || break
-    done
+    attempt code-page on_console
+    code_page=$(cat "$work/out" && echo .)
+    code_page=${code_page%.}
     # No console after all: chcp cannot tell the code page.
     [[ $code_page == *": 0$eol" ]] && code_page=
 else
@@ -185,7 +182,7 @@ if [[ -n $code_page ]]; then
     console_accent=$(printf é | iconv -f UTF-8 -t "CP${code_page//[^0-9]/}")
     run console          0 "${code_page}got=a and ${console_accent}b$eol$code_page" '' batch_on_console '"a&b" "&" " and %accent%"'
 else
-    skipped=$((skipped + 1))
+    skip
 fi
 
 summary

@@ -2,20 +2,26 @@
 # holds a command to its exit status and its two streams, and the tally.
 # Sourced as
 #
-#   . table.sh EXECUTABLE [EMULATOR ...]
+#   . table.sh PLATFORM EXECUTABLE [EMULATOR ...]
 #
-# it sets exe, the program under test, emulator, what runs it, platform, the
-# system it is built for (windows for an .exe, else linux), and work, a
-# folder of the table's own, removed at exit.
+# it sets platform, the system the program is built for (linux or windows,
+# as the build says), exe, the program under test, emulator, what runs it,
+# and work, a folder of the table's own. At exit it removes work and what
+# the table adds to temporary. For each test locale (locales.txt) it defines
+# a function named by its language: `de COMMAND...` runs COMMAND in
+# de_DE.UTF-8.
 
-exe=$(realpath "$1")
-shift
+platform=$1
+exe=$(realpath "$2")
+shift 2
 emulator=("$@")
-platform=linux
-if [[ $exe == *.exe ]]; then platform=windows; fi
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+temporary=("$work")
+trap 'rm -rf "${temporary[@]}"' EXIT
 passed=0 failed=0 skipped=0
+for locale in $(sed 's/#.*//' "$(dirname "${BASH_SOURCE[0]}")/locales.txt"); do
+    eval "${locale%%_*}() { LANG=$locale.UTF-8 LC_ALL=$locale.UTF-8 \"\$@\"; }"
+done
 
 # selected NAME: whether the row NAME runs on this build. A row named
 # linux:... or windows:... runs on that platform alone, any other on both.
@@ -30,20 +36,14 @@ run() {
     local name=$1 status=$2 want_out=$3 want_err=$4 got
     shift 4
     if ! selected "$name"; then
-        skipped=$((skipped + 1))
+        skip
         return
     fi
     [[ $want_err == usage ]] && want_err=$usage
     want_err=${want_err//\$0/${argv0-}}
     printf '%s' "$want_out" >"$work/want-out"
     printf '%s' "$want_err" >"$work/want-err"
-    ("$@") </dev/null >"$work/out" 2>"$work/err"
-    got=$?
-    if ! held && wine_lost "$work/out" "$work/err"; then
-        echo "again $name: Wine could not start a program"
-        ("$@") </dev/null >"$work/out" 2>"$work/err"
-        got=$?
-    fi
+    attempt "$name" "$@"
     if held; then
         passed=$((passed + 1))
         return
@@ -59,17 +59,36 @@ run() {
     failed=$((failed + 1))
 }
 
-# held: whether the row's run gave what it wants (run's got and status).
+# skip: one more row that does not run on this build.
+skip() { skipped=$((skipped + 1)); }
+
+# attempt NAME COMMAND...: runs COMMAND, its standard output and error in
+# $work/out and $work/err and its exit status in got; once more, said, where
+# it did not give what its row wants and Wine lost its run (wine_lost).
+attempt() {
+    local name=$1
+    shift
+    ("$@") </dev/null >"$work/out" 2>"$work/err"
+    got=$?
+    if ! held && wine_lost "$work/out" "$work/err"; then
+        echo "again $name: Wine could not start a program"
+        ("$@") </dev/null >"$work/out" 2>"$work/err"
+        got=$?
+    fi
+}
+
+# held: whether the row's run gave what it wants (run's got and status;
+# nothing, outside a row).
 held() {
-    [[ $got == "$status" ]] && cmp -s "$work/out" "$work/want-out" &&
+    [[ $got == "${status-}" ]] && cmp -s "$work/out" "$work/want-out" &&
         cmp -s "$work/err" "$work/want-err"
 }
 
 # wine_lost FILE...: whether the files hold what Wine's cmd says when, now
 # and then, it cannot start a program it starts on every other run (seen about
-# once in 40 runs of the two tables): such a row runs once more.
+# once in 40 runs of the two tables).
 wine_lost() {
-    [[ ${platform-} == windows ]] &&
+    [[ $platform == windows ]] &&
         grep -qs -e "Can't recognize '" -e 'Application could not be started' "$@"
 }
 

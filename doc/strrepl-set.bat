@@ -26,8 +26,7 @@
 @rem the same way: no character of it is ever read as a command's syntax.
 @set "name=%~1"
 @set "me=%~nx0"
-@set "strrepl=%~dp0strrepl.exe"
-@if not exist "%strrepl%" set "strrepl=strrepl"
+@set "here=%~dp0"
 @if not defined name goto usage
 
 @rem Everything happens in a folder of this run's own, in TEMP, by short
@@ -60,6 +59,13 @@
 @if defined caller_delayed for /f "usebackq tokens=2 delims=!" %%t in ("name") do @goto bang
 @set "bang_in=TEMP's path"
 @if defined caller_delayed for /f "tokens=2 delims=!" %%t in ("x%work%x") do @goto bang
+
+@rem strrepl.exe in this file's folder, or else the first on PATH, as cmd's
+@rem for finds it: no program is started to look. The current folder, this
+@rem run's own, holds none, wherever a search looks first.
+@set "strrepl=%here%strrepl.exe"
+@if not exist "%strrepl%" for %%p in (strrepl.exe) do @set "strrepl=%%~$PATH:p"
+@if not defined strrepl goto no_strrepl
 
 @rem The operands go on as they came (%1 is NAME), whatever their quotes: an
 @rem odd number of them leaves the rest of the line quoted, so both
@@ -151,6 +157,9 @@
 @goto failed
 :no_folder
 @set "message=%me%: no folder of its own could be made in TEMP"
+@goto failed
+:no_strrepl
+@set "message=%me%: no strrepl.exe in %here% or on PATH"
 @goto failed
 :cannot_hold
 @set "message=%me%: the result holds a line end or is longer than a variable holds; %name% is unchanged"

@@ -95,6 +95,8 @@ nameless() {
 delayed() { batch "$1" 'setlocal EnableDelayedExpansion'; }
 # TEMP a file: no directory can be made there.
 no_temp() { use_temp_w=$file_w batch "$@"; }
+# No strrepl.exe beside the helper or on PATH.
+no_strrepl() { local bin=; batch "$@"; }
 # Runs started together, each with a result of its own (and, started in the
 # same second, the same RANDOM numbers).
 together() {
@@ -178,6 +180,7 @@ run no-name            1 "$old"                                     "$usage"    
 run line-end           1 "$old"                                     "$cannot_hold"         batch '"%nl%" x y'
 run too-long           1 "$old"                                     "$cannot_hold"         batch "$r100 r $r100"
 run delayed-carets     0 "got=x^y^^z$eol"                           ''                     delayed '"%%caret%%" q r'
+run no-strrepl         1 "$old"                                     "strrepl-set.bat: no strrepl.exe in ${bat_temp_w%\\*}\\ or on PATH$eol" no_strrepl 'a b c'
 run no-temp            1 "$old"                                     "strrepl-set.bat: no folder of its own could be made in TEMP$eol" no_temp 'a b c'
 run together           0 "got=run 1${eol}got=run 2${eol}got=run 3${eol}got=run 4$eol" '' together '#'
 run fullwidth-name     0 "\"report? ? echo INJECTED ? pwned.bak ? rem ?.bak\"$eol" '' de careless 'report＂ ＆ echo INJECTED ＞ pwned.txt ＆ rem ＂.txt'

@@ -6,12 +6,14 @@
 @rem sets NAME to <string> with every <replace> replaced by <replace with>,
 @rem exactly as strrepl writes it to a file (README.txt, "Characters and code
 @rem pages"), and leaves nothing else behind: not even the echo setting, which
-@rem is why every line starts with @. An empty result leaves NAME undefined.
-@rem When there is no result, or one that a variable cannot hold whole, NAME is
-@rem left as it was, a message says why and errorlevel is 1. NAME is any name
-@rem cmd can hold: not empty, and without "=".
+@rem is why every command starts with @ (the @ before a block keeps its lines
+@rem from being echoed too, and a label is never echoed). An empty result
+@rem leaves NAME undefined. When there is no result, or one that a variable
+@rem cannot hold whole, NAME is left as it was, a message says why and
+@rem errorlevel is 1. NAME is any name cmd can hold: not empty, and without "=".
 @rem It runs the strrepl.exe in its own folder, or else the one on PATH, and
-@rem starts no other program unless the result holds a character beyond ASCII.
+@rem starts no other program unless the result holds a character beyond ASCII
+@rem or a quote.
 
 @rem Whether the caller has delayed expansion on: then !! is nothing. The
 @rem variables below are the caller's until set here.

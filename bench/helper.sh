@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# helper.sh [BUILD [BEFORE]]
+# helper.sh [BUILD [BEFORE [LABEL]]]
 #
 # What a call of strrepl-set.bat costs, under Wine on a console (as at a
 # prompt, where the console's code page comes into play), side by side in one
 # run with strrepl.exe run alone from the same batch file and with BEFORE,
-# another copy of the helper (by default 1.3.0's, from commit 0d1abab). Each
+# another copy of the helper: a file, or a commit whose doc/strrepl-set.bat is
+# taken (by default 0d1abab, 1.3.0's). LABEL names BEFORE in the table; by
+# default a commit's is the version it sets and the commit, a file's its
+# path. The table's head names Wine's cmd, 32- or 64-bit, and the day. Each
 # command is one cmd that makes 20 calls, run once a round for 10 rounds; a
 # call's cost is its median less an empty loop's, over 20. The result is
 # ASCII (abcabc bc X) or, in a German locale (code pages 1252 and 850), holds
@@ -17,11 +20,16 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(realpath "${1:-build/windows-x64}")
 work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 cp "$build/strrepl.exe" "$here/../doc/strrepl-set.bat" "$work/"
-if [[ -n ${2:-} ]]; then
-    cp "$2" "$work/before-set.bat"
+before=${2:-0d1abab}
+if [[ -f $before ]]; then
+    cp "$before" "$work/before-set.bat"
+    label=${3:-$before}
 else
-    git -C "$here" show 0d1abab:doc/strrepl-set.bat >"$work/before-set.bat"
+    git -C "$here" show "$before:doc/strrepl-set.bat" >"$work/before-set.bat"
+    version=$(git -C "$here" show "$before:CMakeLists.txt" | sed -n 's/^project(strrepl VERSION \([^ ]*\).*/\1/p')
+    label=${3:-"$version ($before)"}
 fi
 
 # The Wine loader of the program's kind, from its PE header: the magic 20b
@@ -39,6 +47,11 @@ mkdir "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k; rm -rf "$work"' EXIT
 "${wine[@]}" cmd /c exit </dev/null >/dev/null 2>&1
+# Which cmd runs, as it says itself: AMD64 for the 64-bit one.
+arch=$("${wine[@]}" cmd /c echo %PROCESSOR_ARCHITECTURE% </dev/null 2>/dev/null | tr -d '\r')
+bits=32
+[[ $arch != AMD64 ]] || bits=64
+head="$("${wine[@]}" --version | sed 's/^wine-/Wine /'), its $bits-bit cmd, $(date -u +%F)"
 
 calls=20
 # loop NAME COMMAND [RESULT]: NAME.bat runs COMMAND $calls times, echo off,
@@ -60,9 +73,9 @@ loop now-wide 'call strrepl-set.bat v cafe e %%accent%%' 'caf%accent%'
 # Each command on a console of its own through script, in the German locale
 # for the e acute's rows; checked once, then timed in rounds, one run of each
 # command a round, so that what else the machine does falls on all alike.
-python3 - "$work" "$calls" "${wine[@]}" <<'PY'
+python3 - "$work" "$calls" "$label" "$head" "${wine[@]}" <<'PY'
 import os, statistics, subprocess, sys, time
-work, calls, wine = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
+work, calls, label, head, wine = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5:]
 names = ["empty", "alone", "before", "now", "before-wide", "now-wide"]
 def run(name):
     env = dict(os.environ, LC_ALL="de_DE.UTF-8" if name.endswith("-wide") else "C.UTF-8")
@@ -83,12 +96,12 @@ call = {name: (statistics.median(t) - statistics.median(times["empty"])) / calls
         for name, t in times.items()}
 rows = [
     ("strrepl.exe alone", "alone", None),
-    ("strrepl-set.bat 1.3.0, ASCII result", "before", None),
+    (f"strrepl-set.bat {label}, ASCII result", "before", None),
     ("strrepl-set.bat now, ASCII result", "now", "before"),
-    ("strrepl-set.bat 1.3.0, result beyond ASCII", "before-wide", None),
+    (f"strrepl-set.bat {label}, result beyond ASCII", "before-wide", None),
     ("strrepl-set.bat now, result beyond ASCII", "now-wide", "before-wide"),
 ]
-print("| call | median per call | against strrepl.exe alone | against 1.3.0 |")
+print(f"| call ({head}) | median per call | against strrepl.exe alone | against {label} |")
 print("|---|---|---|---|")
 for text, name, before in rows:
     against = f"{call[name] / call[before]:.2f}" if before else ""

@@ -5,7 +5,10 @@
 #   STRREPL_ARCH    x86 or x64 (on Linux another processor by its own name)
 #   STRREPL_SYSTEM  the two joined (linux-x64, windows-x86, windows-x64):
 #                   the Windows ZIP's name carries it
-#   CPACK_DEBIAN_PACKAGE_ARCHITECTURE   the Debian package's (Linux)
+#   CPACK_DEBIAN_PACKAGE_ARCHITECTURE   amd64, set for Linux on x86-64
+#                   alone: for another processor it stays unset, and CPack
+#                   takes that of the machine that packages (dpkg
+#                   --print-architecture), right for a native build
 # and what the linker takes of the flags only some linkers know
 # (STRREPL_LINKER_RELRO, STRREPL_LINKER_RELR, STRREPL_LINKER_GC_SECTIONS,
 # STRREPL_LINKER_WRAP), with strrepl_wrap, which links a test's calls of

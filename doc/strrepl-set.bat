@@ -6,12 +6,14 @@
 @rem sets NAME to <string> with every <replace> replaced by <replace with>,
 @rem exactly as strrepl writes it to a file (README.txt, "Characters and code
 @rem pages"), and leaves nothing else behind: not even the echo setting, which
-@rem is why every line starts with @. An empty result leaves NAME undefined.
-@rem When there is no result, or one that a variable cannot hold whole, NAME is
-@rem left as it was, a message says why and errorlevel is 1. NAME is any name
-@rem cmd can hold: not empty, and without "=".
+@rem is why every command starts with @ (the @ before a block keeps its lines
+@rem from being echoed too, and a label is never echoed). An empty result
+@rem leaves NAME undefined. When there is no result, or one that a variable
+@rem cannot hold whole, NAME is left as it was, a message says why and
+@rem errorlevel is 1. NAME is any name cmd can hold: not empty, and without "=".
 @rem It runs the strrepl.exe in its own folder, or else the one on PATH, and
-@rem starts no other program unless the result holds a character beyond ASCII.
+@rem starts no other program unless the result holds a character beyond ASCII
+@rem or a quote.
 
 @rem Whether the caller has delayed expansion on: then !! is nothing. The
 @rem variables below are the caller's until set here.
@@ -26,8 +28,7 @@
 @rem the same way: no character of it is ever read as a command's syntax.
 @set "name=%~1"
 @set "me=%~nx0"
-@set "strrepl=%~dp0strrepl.exe"
-@if not exist "%strrepl%" set "strrepl=strrepl"
+@set "here=%~dp0"
 @if not defined name goto usage
 
 @rem Everything happens in a folder of this run's own, in TEMP, by short
@@ -60,6 +61,13 @@
 @if defined caller_delayed for /f "usebackq tokens=2 delims=!" %%t in ("name") do @goto bang
 @set "bang_in=TEMP's path"
 @if defined caller_delayed for /f "tokens=2 delims=!" %%t in ("x%work%x") do @goto bang
+
+@rem strrepl.exe in this file's folder, or else the first on PATH, as cmd's
+@rem for finds it: no program is started to look. The current folder, this
+@rem run's own, holds none, wherever a search looks first.
+@set "strrepl=%here%strrepl.exe"
+@if not exist "%strrepl%" for %%p in (strrepl.exe) do @set "strrepl=%%~$PATH:p"
+@if not defined strrepl goto no_strrepl
 
 @rem The operands go on as they came (%1 is NAME), whatever their quotes: an
 @rem odd number of them leaves the rest of the line quoted, so both
@@ -151,6 +159,9 @@
 @goto failed
 :no_folder
 @set "message=%me%: no folder of its own could be made in TEMP"
+@goto failed
+:no_strrepl
+@set "message=%me%: no strrepl.exe in %here% or on PATH"
 @goto failed
 :cannot_hold
 @set "message=%me%: the result holds a line end or is longer than a variable holds; %name% is unchanged"

@@ -94,6 +94,23 @@ nameless() {
 delayed() { batch "$1" 'setlocal EnableDelayedExpansion'; }
 # TEMP a file: no directory can be made there.
 no_temp() { use_temp_w=$file_w batch "$@"; }
+# No strrepl.exe beside the helper or on PATH.
+no_strrepl() { local bin=; batch "$@"; }
+# README.txt's loop over files, as it stands there but for the helper's
+# folder, renaming files whose names hold what cmd acts on; then the names.
+# A % in a name works on Windows; Wine's cmd expands it again, so no name
+# here holds one. Wine lets the loop's %%i into the helper's lines too: the
+# helper puts no i after a %.
+readme_loop() {
+    bat_file loop.bat rem
+    awk '/^In a loop over files/ { f = 1; next } f && /^[^ ]/ { exit } f && /^    / { print substr($0, 5) "\r" }' \
+        "$here/../doc/README-windows.txt" | sed 's/C:\\Tools\\strrepl\\//' >>"$bat/loop.bat"
+    (cd "$bat" && touch '1 a & b.txt' '2 (x) ^y! z.txt')
+    in_bat loop.bat
+    local status=$?
+    (cd "$bat" && printf '%s\n' *.txt && rm -f -- *.txt)
+    left_in_temp $status
+}
 # Runs started together, each with a result of its own (and, started in the
 # same second, the same RANDOM numbers).
 together() {
@@ -175,6 +192,8 @@ run no-name            1 "$old"                                     "$usage"    
 run line-end           1 "$old"                                     "$cannot_hold"         batch '"%nl%" x y'
 run too-long           1 "$old"                                     "$cannot_hold"         batch "$r100 r $r100"
 run delayed-carets     0 "got=x^y^^z$eol"                           ''                     delayed '"%%caret%%" q r'
+run no-strrepl         1 "$old"                                     "strrepl-set.bat: no strrepl.exe in ${bat_temp_w%\\*}\\ or on PATH$eol" no_strrepl 'a b c'
+run readme-loop        0 $'1_a_&_b.txt\n2_(x)_^y!_z.txt\n'            ''                     readme_loop ''
 run no-temp            1 "$old"                                     "strrepl-set.bat: no folder of its own could be made in TEMP$eol" no_temp 'a b c'
 run together           0 "got=run 1${eol}got=run 2${eol}got=run 3${eol}got=run 4$eol" '' together '#'
 run fullwidth-name     0 "\"report? ? echo INJECTED ? pwned.bak ? rem ?.bak\"$eol" '' de careless 'report＂ ＆ echo INJECTED ＞ pwned.txt ＆ rem ＂.txt'

@@ -39,6 +39,12 @@ if(STRREPL_OS STREQUAL windows)
     else()
         set(STRREPL_WINDOWS_BUILD "32-bit build, for every Windows from XP on, 32-bit or 64-bit")
     endif()
+    # The most strrepl-set.bat takes after its name, which it sets itself.
+    file(STRINGS ${PROJECT_SOURCE_DIR}/doc/strrepl-set.bat most REGEX "^@set \"most=[0-9]+\"")
+    if(NOT most MATCHES "=([0-9]+)")
+        message(FATAL_ERROR "doc/strrepl-set.bat: no @set \"most=...\" line")
+    endif()
+    set(STRREPL_HELPER_MOST ${CMAKE_MATCH_1})
     configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${windows}/README.txt
                    @ONLY NEWLINE_STYLE CRLF)
     configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${windows}/LICENSE.txt

@@ -76,6 +76,7 @@ void print_line(const Unit *name, const char *text, const char *more)
     flush(err);
 }
 
+// strrepl-set.bat tells this line from any other the tool writes by its <.
 void print_usage(const Unit *name)
 {
     print_line(name, " <string> <replace> <replace with>", "");

@@ -23,7 +23,14 @@
 #     the ! out first;
 #   - carets typed in quotes on a call line arrive doubled (README.txt);
 #   - a result beyond ASCII is read in the ANSI code page (the console row
-#     shows that the console is switched back, and the result whole).
+#     shows that the console is switched back, and the result whole);
+#   - an & | < > or ^ outside quotes, typed with a caret (Tom^&Jerry), or a
+#     NAME typed "a"^&calc^&"b", is refused and nothing of it runs: Wine's
+#     cmd echoes no for body, so the helper cannot see its tail unread there
+#     and takes it as cmd gives it;
+#   - started by a quoted name found along PATH, the helper runs the
+#     strrepl.exe of its own folder (quoted-on-path passes here either way:
+#     Wine's %~dp0 is right).
 # A line end and an accented letter reach an operand here through the
 # environment (nl, accent), which Wine puts on the line as they are.
 set -u
@@ -137,7 +144,7 @@ cmd /c codepage.bat >codepage-out 2>codepage-err" /dev/null </dev/null >/dev/nul
     return $status
 }
 batch_on_console() {
-    bat_file codepage.bat 'echo off' chcp "call strrepl-set.bat got $1" 'set got' chcp
+    bat_file codepage.bat 'echo off' "${2:-rem}" chcp "call strrepl-set.bat got $1" 'set got' chcp
     on_console
     left_in_temp $?
 }
@@ -166,6 +173,23 @@ careless() {
     left_in_temp $status
 }
 
+# A strrepl.exe that writes part of a result and crashes (0xC0000005), alone
+# in a folder, which is also the current one of a caller of quoted-on-path.
+crash=$work/crash
+mkdir "$crash" && cp "$CRASHING" "$crash/strrepl.exe"
+crashed() { local bin; bin=$("${emulator[@]}" winepath -w "$crash"); batch "$@"; }
+quoted_on_path() {
+    printf '@echo off\r\ncall "strrepl-set.bat" got %s\r\nset got\r\n' "$1" >"$crash/run.bat"
+    (cd "$crash" && WINEPATH="$("${emulator[@]}" winepath -w "$bat");$bin" "${emulator[@]}" cmd /c run.bat)
+}
+# NAME typed "zq"x: cmd reads it as a quoted zq and an x.
+quote_in_name() {
+    bat_file run.bat 'echo off' 'call strrepl-set.bat "zq"x abc b X' 'set "status=%errorlevel%"' \
+        'set zq' 'exit /b %status%'
+    in_bat run.bat
+    left_in_temp $?
+}
+
 old="got=old$eol"
 usage="usage: [call] strrepl-set.bat NAME <string> <replace> <replace with>$eol"
 cannot_hold="strrepl-set.bat: the result holds a line end or is longer than a variable holds; got is unchanged$eol"
@@ -181,6 +205,11 @@ run quotes             0 "got=say \"hi\" & echo injected$eol"       ''          
 run percent            0 "got=100%$eol"                             ''                     batch '"100%%%%" q r'
 run exclamation        0 "got=c!d$eol"                              ''                     batch '"%%bang%%" q r'
 run odd-quote          0 "got=a\"b$eol"                              ''                     batch '"a-b" - "\""'
+run backslash-quote    0 "got=say \"hello  world\" now$eol"          ''                     batch '"say \"hello  world\" now" x y'
+run name-quote         1 ''                                         "${usage}Environment variable zq not defined$eol" quote_in_name
+run crashed            1 "$old" "strrepl-set.bat: strrepl.exe ended with status -1073741819; got is unchanged$eol" crashed 'abc b X'
+run quoted-on-path     0 "got=aXc$eol"                              ''                     quoted_on_path 'abc b X'
+run caller-random      0 "got=aXc$eol" $'left in TEMP: strrepl-7-7\n' batch 'abc b X' 'md "%TEMP%\strrepl-7-7" & echo x>"%TEMP%\strrepl-7-7\kept" & set "RANDOM=7"'
 run name-parenthesis   0 "q)r=a+b$eol"                              ''                     named 'q)r' '"a-b" - +'
 run name-ampersand     1 "q&r=old$eol"                              "${cannot_hold/got/q\&r}" named 'q&r' '"%nl%" x y'
 run name-equals        1 "q=r=old$eol"                              "$usage"               named 'q=r' '"a-b" - +'
@@ -200,8 +229,10 @@ run fullwidth-name     0 "\"report? ? echo INJECTED ? pwned.bak ? rem ?.bak\"$eo
 if [[ -n $code_page ]]; then
     console_accent=$(printf é | iconv -f UTF-8 -t "CP${code_page//[^0-9]/}")
     run console          0 "${code_page}got=a and ${console_accent}b$eol$code_page" '' batch_on_console '"a&b" "&" " and %accent%"'
+    utf8=${code_page/[0-9]*/65001$eol}
+    run console-65001    0 "${utf8}got=a and ${accent}b$eol$utf8" '' batch_on_console '"a&b" "&" " and %accent%"' 'chcp 65001 >nul'
 else
-    skip
+    skip && skip
 fi
 
 summary

@@ -1,6 +1,5 @@
-// A strrepl.exe that writes part of a result and ends as Windows ends a
-// program that crashed, with 0xC0000005: the batch helper's table runs it in
-// strrepl.exe's place.
+// A strrepl.exe that writes part of a result, then ends as Windows ends a
+// program that crashed (0xC0000005): the batch helper's table runs it.
 #include <windows.h>
 
 int main()

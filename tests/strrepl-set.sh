@@ -24,13 +24,9 @@
 #   - carets typed in quotes on a call line arrive doubled (README.txt);
 #   - a result beyond ASCII is read in the ANSI code page (the console row
 #     shows that the console is switched back, and the result whole);
-#   - an & | < > or ^ outside quotes, typed with a caret (Tom^&Jerry), or a
-#     NAME typed "a"^&calc^&"b", is refused and nothing of it runs: Wine's
-#     cmd echoes no for body, so the helper cannot see its tail unread there
-#     and takes it as cmd gives it;
-#   - started by a quoted name found along PATH, the helper runs the
-#     strrepl.exe of its own folder (quoted-on-path passes here either way:
-#     Wine's %~dp0 is right).
+#   - a caret-escaped & | < > ^ (Tom^&Jerry), or NAME "a"^&calc^&"b", is
+#     refused, never run: Wine's cmd echoes no for body, so there the helper
+#     takes its tail as cmd gives it; and quoted-on-path cannot fail here.
 # A line end and an accented letter reach an operand here through the
 # environment (nl, accent), which Wine puts on the line as they are.
 set -u
@@ -173,22 +169,16 @@ careless() {
     left_in_temp $status
 }
 
-# A strrepl.exe that writes part of a result and crashes (0xC0000005), alone
-# in a folder, which is also the current one of a caller of quoted-on-path.
-crash=$work/crash
-mkdir "$crash" && cp "$CRASHING" "$crash/strrepl.exe"
+# A strrepl.exe that crashes after writing "partial", alone in a folder that
+# is also the current one of quoted-on-path's caller, which finds the helper
+# by a quoted name along PATH.
+crash=$work/crash && mkdir "$crash" && cp "$CRASHING" "$crash/strrepl.exe"
 crashed() { local bin; bin=$("${emulator[@]}" winepath -w "$crash"); batch "$@"; }
-quoted_on_path() {
-    printf '@echo off\r\ncall "strrepl-set.bat" got %s\r\nset got\r\n' "$1" >"$crash/run.bat"
-    (cd "$crash" && WINEPATH="$("${emulator[@]}" winepath -w "$bat");$bin" "${emulator[@]}" cmd /c run.bat)
-}
-# NAME typed "zq"x: cmd reads it as a quoted zq and an x.
-quote_in_name() {
-    bat_file run.bat 'echo off' 'call strrepl-set.bat "zq"x abc b X' 'set "status=%errorlevel%"' \
-        'set zq' 'exit /b %status%'
-    in_bat run.bat
-    left_in_temp $?
-}
+quoted_on_path() { printf '@echo off\r\ncall "strrepl-set.bat" got %s\r\nset got\r\n' "$1" >"$crash/run.bat"
+    (cd "$crash" && WINEPATH="$("${emulator[@]}" winepath -w "$bat");$bin" "${emulator[@]}" cmd /c run.bat); }
+# NAME typed "zq"x, which cmd reads as a quoted zq and an x.
+quote_in_name() { bat_file run.bat 'echo off' 'call strrepl-set.bat "zq"x abc b X' \
+    'set "status=%errorlevel%"' 'set zq' 'exit /b %status%' && in_bat run.bat; left_in_temp $?; }
 
 old="got=old$eol"
 usage="usage: [call] strrepl-set.bat NAME <string> <replace> <replace with>$eol"
@@ -229,8 +219,7 @@ run fullwidth-name     0 "\"report? ? echo INJECTED ? pwned.bak ? rem ?.bak\"$eo
 if [[ -n $code_page ]]; then
     console_accent=$(printf é | iconv -f UTF-8 -t "CP${code_page//[^0-9]/}")
     run console          0 "${code_page}got=a and ${console_accent}b$eol$code_page" '' batch_on_console '"a&b" "&" " and %accent%"'
-    utf8=${code_page/[0-9]*/65001$eol}
-    run console-65001    0 "${utf8}got=a and ${accent}b$eol$utf8" '' batch_on_console '"a&b" "&" " and %accent%"' 'chcp 65001 >nul'
+    utf8=${code_page/[0-9]*/65001$eol} && run console-65001 0 "${utf8}got=a and ${accent}b$eol$utf8" '' batch_on_console '"a&b" "&" " and %accent%"' 'chcp 65001 >nul'
 else
     skip && skip
 fi

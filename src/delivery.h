@@ -7,7 +7,9 @@
 //
 // Both platforms' writes follow one rule through write_all below: a write
 // that reports success but takes nothing is a failure, ENOSPC, as in
-// gnulib's full-write. Tried again it would take nothing again, forever.
+// gnulib's full-write. A stream that takes nothing only for now (full and
+// non-blocking) is waited for before write_all sees the write, so one that
+// reaches it tried again would take nothing again, forever.
 #ifndef STRREPL_DELIVERY_H
 #define STRREPL_DELIVERY_H
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #ifdef _WIN32
 #include "delivery.h" // ends_character
@@ -494,6 +495,7 @@ struct Delivery {
     Misbehaviour how;
     bool flush_each_piece = false;
     bool console = false;       // Windows: written as to a console
+    bool late_reader = false;   // Windows: to a pipe of 64 bytes, non-blocking, read late
     unsigned int code_page = 0; // Windows: converted to this; 0: UTF-8
     int expected_error = 0;     // the reason close_output gives (an errno value); 0: all arrives
 
@@ -549,6 +551,11 @@ struct Delivery {
         flush_each_piece = true;
         return *this;
     }
+    Delivery &to_a_pipe_read_late()
+    {
+        late_reader = true;
+        return *this;
+    }
     Delivery &to_console()
     {
         console = true;
@@ -591,6 +598,7 @@ TEST(Output, MisbehavingStreams)
         row("no such handle").to_console().failing(0, 1, ERROR_INVALID_HANDLE).reporting(EBADF),
         row("a read-only handle").failing(0, 1, ERROR_ACCESS_DENIED).reporting(EACCES),
         row("any other error").failing(1, 1, ERROR_GEN_FAILURE).reporting(EIO),
+        row("a non-blocking pipe, read late").to_a_pipe_read_late(),
         row("a console write taking nothing").to_console().taking_nothing_at(1).reporting(ENOSPC),
         row("a console refusing long writes").to_console().in_one_piece(9000).refusing_over(4096),
         row("fails in a piece").in_one_piece(9000).failing(1, 1, ERROR_DISK_FULL).reporting(ENOSPC),
@@ -639,6 +647,20 @@ TEST(Output, MisbehavingStreams)
         out.stream.console = d.console;
         if (d.code_page != 0)
             out.stream.code_page = d.code_page;
+        std::thread reader; // the pipe's, which puts what it reads in the file
+        if (d.late_reader) {
+            HANDLE read_end = nullptr;
+            DWORD mode = PIPE_NOWAIT; // as the process that hands it over may set it
+            ASSERT_NE(CreatePipe(&read_end, &out.stream.handle, nullptr, 64), 0);
+            ASSERT_NE(SetNamedPipeHandleState(out.stream.handle, &mode, nullptr, nullptr), 0);
+            reader = std::thread([read_end, &f] {
+                Sleep(100);
+                char chunk[4096];
+                for (DWORD n; ReadFile(read_end, chunk, sizeof chunk, &n, nullptr) != 0;)
+                    std::fwrite(chunk, 1, n, f.file);
+                CloseHandle(read_end);
+            });
+        }
 #endif
         trap = {true, out.stream, d.how, 0, {}, {}};
         for (std::size_t i = 0; i < text.size(); i += d.piece) {
@@ -648,6 +670,12 @@ TEST(Output, MisbehavingStreams)
         }
         const int error = close_output(out);
         trap.active = false;
+#ifdef _WIN32
+        if (d.late_reader) {
+            CloseHandle(out.stream.handle);
+            reader.join();
+        }
+#endif
         EXPECT_EQ(error, d.expected_error) << d.what;
         EXPECT_EQ(trap.errors, "") << d.what;
         if (d.expected_error == 0) {

@@ -95,23 +95,11 @@ template <class Write> auto writing_with(HANDLE stream, Write write)
 // A character the code page lacks becomes its default character, '?', never
 // a "best fit" look-alike: those include " & < > | ^ % ! \ / - *, which mean
 // something to cmd, to a program's argument splitting or to a path. The code
-// pages listed here refuse any flag, and have no best fit to refuse.
+// page is the ANSI one, and of those only UTF-8 refuses the flag, having no
+// best fit to refuse.
 unsigned long conversion_flags(unsigned int code_page)
 {
-    switch (code_page) {
-    case 42: // Symbol
-    case 50220:
-    case 50221:
-    case 50222:
-    case 50225:
-    case 50227:
-    case 50229: // ISO 2022
-    case CP_UTF7:
-    case CP_UTF8:
-        return 0;
-    default:
-        return code_page >= 57002 && code_page <= 57011 ? 0 : WC_NO_BEST_FIT_CHARS; // ISCII
-    }
+    return code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
 }
 
 namespace

@@ -28,8 +28,9 @@ template <class Char> bool ends_character(Char unit);
 // parts a character goes out as it is.
 template <class Char> int write_units(Stream stream, const Char *data, std::size_t size);
 
-// Closes `stream`, to which everything has been written. Returns why a
-// write was lost after all (an errno value), or 0.
+// Ends the writing to `stream`, to which everything has been written:
+// closes it where that may tell of a write lost after all, and returns why
+// one was (an errno value), or 0.
 int close_stream(Stream stream);
 
 // Writes all `size` elements at `data` by calling `write_some(data, size,

@@ -20,6 +20,9 @@ struct Stream {
     bool console;           // written as UTF-16, as typed
     unsigned int code_page; // what anything else gets: the ANSI code page
 };
+// Units a write to a console, or a conversion to the code page, takes at
+// most (output_windows.cpp): large console writes fail on older Windows.
+constexpr std::size_t units_per_write = 4096;
 #else
 using Unit = char;  // raw bytes
 #define STRREPL_TEXT(s) s

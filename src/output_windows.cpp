@@ -12,9 +12,6 @@
 namespace
 {
 
-// Units per console write or conversion: large console writes fail on
-// older Windows.
-constexpr std::size_t units_per_write = 4096;
 // Bytes the ANSI code page needs at most per UTF-16 unit: two in the
 // double-byte code pages, three where the code page is UTF-8.
 constexpr std::size_t bytes_per_unit = 3;

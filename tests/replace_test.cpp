@@ -269,7 +269,8 @@ TEST(Output, PiecesAcrossTheBufferEnd)
 {
     const std::wstring pieces[] = {
         L"", L"a", L"\xD83D\xDE00", L"ab\xD83D", L"\xDE00", L"0123456789",
-        // a pair across the edge of a later write than the first
+        // a pair across the edge of the first write, and of a later one
+        std::wstring(4095, L'a') + L"\xD83D\xDE00",
         std::wstring(8191, L'a') + L"\xD83D\xDE00" + L'b', L"\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00",
         // more than one conversion's worth, 3 bytes each in UTF-8
         std::wstring(5000, L'\x8868'),

@@ -7,7 +7,9 @@
 //
 // Both platforms' writes follow one rule through write_all below: a write
 // that reports success but takes nothing is a failure, ENOSPC, as in
-// gnulib's full-write. Tried again it would take nothing again, forever.
+// gnulib's full-write. A stream that takes nothing only for now (full and
+// non-blocking) is waited for before write_all sees the write, so one that
+// reaches it tried again would take nothing again, forever.
 #ifndef STRREPL_DELIVERY_H
 #define STRREPL_DELIVERY_H
 
@@ -26,8 +28,9 @@ template <class Char> bool ends_character(Char unit);
 // parts a character goes out as it is.
 template <class Char> int write_units(Stream stream, const Char *data, std::size_t size);
 
-// Closes `stream`, to which everything has been written. Returns why a
-// write was lost after all (an errno value), or 0.
+// Ends the writing to `stream`, to which everything has been written:
+// closes it where that may tell of a write lost after all, and returns why
+// one was (an errno value), or 0.
 int close_stream(Stream stream);
 
 // Writes all `size` elements at `data` by calling `write_some(data, size,

@@ -13,11 +13,11 @@ namespace
 
 // The result's buffer. On Linux 64 KiB, what a pipe holds: one write fills
 // an empty one, and a result that fits goes out in one write. On Windows a
-// flush goes out in pieces of at most 4096 units, each converted and written
-// on its own (output_windows.cpp), so a larger buffer would save no write:
-// it holds two such pieces.
+// flush goes out in pieces of units_per_write (output.h), each converted and
+// written on its own, so a larger buffer would save no write: it holds two
+// such pieces.
 #ifdef _WIN32
-constexpr std::size_t output_units = 1 << 13;
+constexpr std::size_t output_units = 2 * units_per_write;
 constexpr char line_end[] = "\r\n";
 #else
 constexpr std::size_t output_units = 1 << 16;

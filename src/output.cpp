@@ -74,7 +74,7 @@ template <class Char> bool flush(Output<Char> &out)
 int close_output(Output<Unit> &out)
 {
     flush(out);
-    // Closed even after a failed write; the first reason is the one given.
+    // Ended even after a failed write; the first reason is the one given.
     const int error = close_stream(out.stream);
     return out.error != 0 ? out.error : error;
 }

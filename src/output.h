@@ -20,6 +20,9 @@ struct Stream {
     bool console;           // written as UTF-16, as typed
     unsigned int code_page; // what anything else gets: the ANSI code page
 };
+// Units a write to a console, or a conversion to the code page, takes at
+// most (output_windows.cpp): large console writes fail on older Windows.
+constexpr std::size_t units_per_write = 4096;
 #else
 using Unit = char;  // raw bytes
 #define STRREPL_TEXT(s) s
@@ -74,9 +77,9 @@ template <class Char> inline void put(Output<Char> &out, std::basic_string_view<
 // any write has failed.
 template <class Char> bool flush(Output<Char> &out);
 
-// Flushes `out` and closes its stream (on Linux, where a file system may
-// report a lost write only then). Returns the reason anything was lost, an
-// errno value, or 0 if all of it arrived.
+// Flushes `out` and ends the writing to its stream (delivery.h's
+// close_stream). Returns the reason anything was lost, an errno value, or 0
+// if all of it arrived.
 int close_output(Output<Unit> &out);
 
 // How a scan puts its pieces into an Output, for the length of one call:
@@ -121,7 +124,8 @@ template <class Char> class Writer
         limit_ = out_.buffer + out_.capacity;
     }
 
-    // Gives the Output its size back; call it once, after the last put.
+    // Gives the Output its size back: put does before a piece that does not
+    // fit, the scan after its last put.
     void hand_back() { out_.size = static_cast<std::size_t>(cursor_ - out_.buffer); }
 
   private:

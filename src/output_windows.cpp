@@ -12,9 +12,6 @@
 namespace
 {
 
-// Units per console write or conversion: large console writes fail on
-// older Windows.
-constexpr std::size_t units_per_write = 4096;
 // Bytes the ANSI code page needs at most per UTF-16 unit: two in the
 // double-byte code pages, three where the code page is UTF-8.
 constexpr std::size_t bytes_per_unit = 3;
@@ -43,15 +40,50 @@ int errno_from(DWORD code)
     }
 }
 
-// write_all's write_some through `write` (WriteFile or WriteConsoleW).
+// write_all's write_some for a console: WriteConsoleW.
+int write_console(HANDLE stream, const wchar_t *data, std::size_t size, std::size_t &taken)
+{
+    DWORD written = 0;
+    if (WriteConsoleW(stream, data, static_cast<DWORD>(size), &written, nullptr) == 0)
+        return errno_from(GetLastError());
+    taken = written;
+    return 0;
+}
+
+// write_all's write_some for anything else: WriteFile. Only a pipe in
+// non-blocking mode (PIPE_NOWAIT: the process that handed it over may have
+// set it, and it is that process's to keep) takes nothing, where one in
+// blocking mode waits. Its mode cannot be asked: a write end that
+// CreatePipe made lacks the right GetNamedPipeHandleState needs. Such a
+// pipe takes a write whole or not at all: none longer than its buffer,
+// none that does not fit beside what its reader has yet to read. Windows
+// has no call that waits for room in a pipe, but FlushFileBuffers returns
+// once the reader has read all the pipe holds; the piece then goes into
+// the empty pipe, halved while it is too long for the buffer. A write that
+// takes nothing on anything else, or not one byte of an empty pipe, is
+// left to write_all, which fails it.
+int write_file(HANDLE stream, const char *data, std::size_t size, std::size_t &taken)
+{
+    DWORD written = 0;
+    if (WriteFile(stream, data, static_cast<DWORD>(size), &written, nullptr) == 0)
+        return errno_from(GetLastError());
+    taken = written;
+    if (written > 0 || GetFileType(stream) != FILE_TYPE_PIPE)
+        return 0;
+    if (FlushFileBuffers(stream) == 0)
+        return errno_from(GetLastError());
+    for (auto piece = static_cast<DWORD>(size); piece > 0 && written == 0; piece /= 2)
+        if (WriteFile(stream, data, piece, &written, nullptr) == 0)
+            return errno_from(GetLastError());
+    taken = written;
+    return 0;
+}
+
+// write_all's write_some through `write`, write_console or write_file.
 template <class Write> auto writing_with(HANDLE stream, Write write)
 {
     return [stream, write](const auto *data, std::size_t size, std::size_t &taken) {
-        DWORD written = 0;
-        if (write(stream, data, static_cast<DWORD>(size), &written, nullptr) == 0)
-            return errno_from(GetLastError());
-        taken = written;
-        return 0;
+        return write(stream, data, size, taken);
     };
 }
 
@@ -60,23 +92,11 @@ template <class Write> auto writing_with(HANDLE stream, Write write)
 // A character the code page lacks becomes its default character, '?', never
 // a "best fit" look-alike: those include " & < > | ^ % ! \ / - *, which mean
 // something to cmd, to a program's argument splitting or to a path. The code
-// pages listed here refuse any flag, and have no best fit to refuse.
+// page is the ANSI one, and of those only UTF-8 refuses the flag, having no
+// best fit to refuse.
 unsigned long conversion_flags(unsigned int code_page)
 {
-    switch (code_page) {
-    case 42: // Symbol
-    case 50220:
-    case 50221:
-    case 50222:
-    case 50225:
-    case 50227:
-    case 50229: // ISO 2022
-    case CP_UTF7:
-    case CP_UTF8:
-        return 0;
-    default:
-        return code_page >= 57002 && code_page <= 57011 ? 0 : WC_NO_BEST_FIT_CHARS; // ISCII
-    }
+    return code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
 }
 
 namespace
@@ -87,7 +107,7 @@ namespace
 int write_piece(Stream stream, const wchar_t *data, std::size_t size)
 {
     if (stream.console)
-        return write_all(data, size, writing_with(stream.handle, WriteConsoleW));
+        return write_all(data, size, writing_with(stream.handle, write_console));
     static char bytes[units_per_write * bytes_per_unit];
     const int length = WideCharToMultiByte(stream.code_page, conversion_flags(stream.code_page),
                                            data, static_cast<int>(size), bytes,
@@ -95,7 +115,7 @@ int write_piece(Stream stream, const wchar_t *data, std::size_t size)
     if (length <= 0)
         return errno_from(GetLastError());
     return write_all(bytes, static_cast<std::size_t>(length),
-                     writing_with(stream.handle, WriteFile));
+                     writing_with(stream.handle, write_file));
 }
 
 // A standard stream, and how it is written.

@@ -116,16 +116,17 @@ run windows:usage-name-on-console   1 "$usage_pl"$'\n' ''            pl_console
 # A name full of conversions is printed as it stands.
 named() { (exec -a '%s%n%x' "$exe" "$@"); }
 run linux:argv0-format 1 '' "%s%n%x <string> <replace> <replace with>$eol" named
-# The tool's own line goes out in one write: another writer's on a shared
-# standard error cannot come between its parts.
-in_one_write() {
-    ASAN_OPTIONS=detect_leaks=0 strace -o "$work/trace" -e trace=write -e signal=none "$exe" "$@"
+# writes_of FD MOST OPERAND...: runs the program, its writes to descriptor
+# FD held to MOST. The tool's own line goes out in one write: another
+# writer's on a shared standard error cannot come between its parts.
+writes_of() {
+    ASAN_OPTIONS=detect_leaks=0 strace -o "$work/trace" -e trace=write -e signal=none "$exe" "${@:3}"
     local status=$? writes
-    writes=$(grep -c '^write(2,' "$work/trace")
-    ((writes == 1)) || echo "standard error in $writes writes"
+    writes=$(grep -c "^write($1," "$work/trace")
+    ((writes <= $2)) || echo "descriptor $1 in $writes writes"
     return $status
 }
-run linux:usage-in-one-write 1 '' usage in_one_write
+run linux:usage-in-one-write 1 '' usage writes_of 2 1
 
 # A result that cannot be delivered is a failure, never a success.
 to_full() { tool "$@" >/dev/full; }
@@ -166,6 +167,11 @@ streamed() {
     ((kib < 128 * 1024)) || echo "peak memory $kib KiB"
 }
 run linux:256MiB-result-streamed 0 "$((131071 * 2048))"$'\n' '' streamed "$amax" a "$z2k"
+# A long result goes out in writes of the buffer's 64 KiB, however many
+# pieces make it: 60000 replacements, then a run longer than the buffer,
+# 130000 bytes in 2 writes (3 allowed).
+eq60k=$(printf '%*s' 60000 '' | tr ' ' =)
+run linux:result-in-writes-of-64KiB 0 "$(tr = z <<<"$eq60k")${amax:0:70000}" '' writes_of 1 3 "$eq60k${amax:0:70000}" = z
 # Standard output non-blocking (the flag belongs to the open pipe, which a
 # parent may have set) and a reader that starts late: all of a 4 MiB result
 # arrives, and the tool waits for the reader without spinning: each write

@@ -199,6 +199,7 @@ run backslash-quote    0 "got=say \"hello  world\" now$eol"          ''         
 run name-quote         1 ''                                         "${usage}Environment variable zq not defined$eol" quote_in_name
 run crashed            1 "$old" "strrepl-set.bat: strrepl.exe ended with status -1073741819; got is unchanged$eol" crashed 'abc b X'
 run quoted-on-path     0 "got=aXc$eol"                              ''                     quoted_on_path 'abc b X'
+# A caller's RANDOM beside a folder of its name: the folder is still in TEMP.
 run caller-random      0 "got=aXc$eol" $'left in TEMP: strrepl-7-7\n' batch 'abc b X' 'md "%TEMP%\strrepl-7-7" & echo x>"%TEMP%\strrepl-7-7\kept" & set "RANDOM=7"'
 run name-parenthesis   0 "q)r=a+b$eol"                              ''                     named 'q)r' '"a-b" - +'
 run name-ampersand     1 "q&r=old$eol"                              "${cannot_hold/got/q\&r}" named 'q&r' '"%nl%" x y'
